@@ -1,0 +1,120 @@
+#pragma once
+// The node database of a new Unicode PST file, written append-mostly:
+// immutable blocks, a node B-tree (NBT) and a block B-tree (BBT) rebuilt at
+// each commit, and a HEADER whose write is the commit point.
+//
+// Callers above this layer (heap-on-node, property and table contexts, the
+// messaging layer) only ever hand over payload bytes and receive block ids;
+// block trailers, encoding, data trees, subnode trees, reference counts and
+// the allocation maps are this layer's business.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace pst::ndb {
+
+using Nid = uint32_t;
+using Bid = uint64_t;
+
+enum class CryptMethod : uint8_t { None = 0x00, Permute = 0x01 };  // bCryptMethod
+
+// Largest payload of one data block ([MS-PST] "Data Blocks": 8192 - 16-byte trailer).
+inline constexpr size_t kMaxBlockPayload = 8176;
+
+// nidType values ([MS-PST] "NID (Node ID)").
+enum NidType : uint8_t {
+    NID_TYPE_HID = 0x00,
+    NID_TYPE_INTERNAL = 0x01,
+    NID_TYPE_NORMAL_FOLDER = 0x02,
+    NID_TYPE_SEARCH_FOLDER = 0x03,
+    NID_TYPE_NORMAL_MESSAGE = 0x04,
+    NID_TYPE_ATTACHMENT = 0x05,
+    NID_TYPE_SEARCH_UPDATE_QUEUE = 0x06,
+    NID_TYPE_SEARCH_CRITERIA_OBJECT = 0x07,
+    NID_TYPE_ASSOC_MESSAGE = 0x08,
+    NID_TYPE_CONTENTS_TABLE_INDEX = 0x0A,
+    NID_TYPE_RECEIVE_FOLDER_TABLE = 0x0B,
+    NID_TYPE_OUTGOING_QUEUE_TABLE = 0x0C,
+    NID_TYPE_HIERARCHY_TABLE = 0x0D,
+    NID_TYPE_CONTENTS_TABLE = 0x0E,
+    NID_TYPE_ASSOC_CONTENTS_TABLE = 0x0F,
+    NID_TYPE_SEARCH_CONTENTS_TABLE = 0x10,
+    NID_TYPE_ATTACHMENT_TABLE = 0x11,
+    NID_TYPE_RECIPIENT_TABLE = 0x12,
+    NID_TYPE_SEARCH_TABLE_INDEX = 0x13,
+    NID_TYPE_LTP = 0x1F,
+};
+
+constexpr Nid makeNid(uint8_t type, uint32_t index) { return (index << 5) | (type & 0x1F); }
+constexpr uint8_t nidType(Nid nid) { return nid & 0x1F; }
+constexpr uint32_t nidIndex(Nid nid) { return nid >> 5; }
+
+// One entry of a node's subnode B-tree (SLENTRY).
+struct SubnodeEntry {
+    Nid nid = 0;
+    Bid data = 0;     // bidData
+    Bid subnode = 0;  // bidSub, 0 when the subnode has no subnodes of its own
+};
+
+// Thrown for every failure of the file: I/O errors, a full disk, a closed writer.
+// The last committed state on disk stays intact.
+class NdbError : public std::runtime_error {
+public:
+    enum class Kind { Io, DiskFull, Closed, InvalidArgument };
+    NdbError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    Kind kind() const { return kind_; }
+private:
+    Kind kind_;
+};
+
+class NdbWriter {
+public:
+    // Creates a new file (fails if it exists) with an empty NDB and commits it.
+    static std::unique_ptr<NdbWriter> create(const std::filesystem::path& file, CryptMethod crypt);
+    virtual ~NdbWriter() = default;
+
+    // --- data ------------------------------------------------------------
+    // Any size: one data block up to kMaxBlockPayload bytes, else an XBLOCK
+    // (or XXBLOCK) data tree of full blocks. Returns the bid to put in a node
+    // or subnode entry (bidData).
+    virtual Bid writeData(std::span<const uint8_t> data) = 0;
+    // Exactly these blocks in this order (each at most kMaxBlockPayload
+    // bytes): one block gives that block's bid, more give a data tree. Used
+    // by the heap-on-node, whose pages must be the data tree's blocks.
+    virtual Bid writeBlocks(const std::vector<std::vector<uint8_t>>& blocks) = 0;
+
+    // Streams a large value block by block without holding it in memory.
+    class DataStream {
+    public:
+        virtual ~DataStream() = default;
+        virtual void write(std::span<const uint8_t> data) = 0;
+        virtual Bid finish() = 0;  // the bid of the whole value
+    };
+    virtual std::unique_ptr<DataStream> openDataStream() = 0;
+
+    // A subnode B-tree (SLBLOCK, or SIBLOCK over SLBLOCKs) of these entries;
+    // they need not be sorted. Returns bidSub.
+    virtual Bid writeSubnodes(std::vector<SubnodeEntry> entries) = 0;
+
+    // --- nodes -----------------------------------------------------------
+    // A new NID of the given type, from the HEADER's rgnid counters.
+    virtual Nid allocateNid(uint8_t type) = 0;
+    // Adds the node or replaces it; the blocks it referenced before are
+    // released (freed once no committed state reaches them).
+    virtual void putNode(Nid nid, Bid data, Bid subnode, Nid parent) = 0;
+    virtual void deleteNode(Nid nid) = 0;
+    virtual bool hasNode(Nid nid) const = 0;
+
+    // --- durability ------------------------------------------------------
+    // Writes the allocation maps, both B-trees and then the HEADER: after it
+    // returns, everything put so far survives a crash.
+    virtual void commit() = 0;
+    virtual uint64_t bytesWrittenSinceCommit() const = 0;
+    // Commits and closes. Further calls throw NdbError(Closed).
+    virtual void close() = 0;
+};
+
+}  // namespace pst::ndb
