@@ -1,0 +1,89 @@
+#pragma once
+// pathLogger walks a folder and every folder below it, breadth-first, and
+// records every file it meets: its full path, its bare name, and the position
+// of the folder that holds it.
+//
+// Use: PathLogInit(); fullFileNamesOnly(true or false); LogPath(folder);
+// read Count() and the collections; Terminate(). The collections are shared:
+// one fetched before Terminate() stays valid with its contents.
+//
+// Keys: pathNames holds the root under "K0" and the p-th folder (p >= 2)
+// under "K" + p, so no folder has "K1". The k-th file is under "K" + k in
+// every file list that records it. Count() is 1 plus the number of recorded
+// files after a walk of an existing folder.
+
+#include "util/keyed_collection.h"
+#include "util/prompts.h"
+#include "selection/file_system.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quillmere {
+
+enum class WalkFailure { None, PermissionDenied, Other };
+
+class pathLogger {
+public:
+    using FileSystemFactory = std::function<std::unique_ptr<FileSystem>()>;
+    using MessageHandler = std::function<void(const std::u16string& text)>;
+
+    // The shown text when a listing is refused.
+    static constexpr const char16_t* kPermissionDeniedMessage = u"Please Select Correct Store Folder.";
+
+    // The factory makes the file-system object at each PathLogInit; the
+    // default one makes a StdFileSystem.
+    pathLogger();
+    explicit pathLogger(FileSystemFactory makeFileSystem);
+
+    // Creates the file-system object, sets fullFileNamesOnly to true and lets
+    // go of the four collections. The counter is kept.
+    void PathLogInit();
+    // Walks the tree below `folderPath`. Never throws. A folder that does not
+    // exist records nothing. A failure ends the walk at once and keeps what was
+    // recorded; a refused listing first sends kPermissionDeniedMessage to the
+    // message handler.
+    void LogPath(const std::u16string& folderPath);
+    std::int32_t Count() const { return counter_; }
+    // Releases the file-system object and the four collections; the counter
+    // and fullFileNamesOnly keep their values.
+    void Terminate();
+
+    bool fullFileNamesOnly() const { return fullFileNamesOnly_; }
+    void fullFileNamesOnly(bool value) { fullFileNamesOnly_ = value; }
+
+    // The walker's own collections (created empty when absent).
+    std::shared_ptr<StringCollection> fileNames();
+    std::shared_ptr<StringCollection> pathNames();
+    std::shared_ptr<IntCollection> pathPointers();
+    std::shared_ptr<StringCollection> fullFileNames();
+
+    // Where the permission-denied message goes; the window connects a message
+    // box. Without a handler the message is dropped.
+    void setMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
+    // Shorthand: show the message as an information box through `prompts`,
+    // which must outlive this walker.
+    void showMessagesThrough(Prompts& prompts);
+
+    // How the last LogPath ended.
+    WalkFailure lastFailure() const { return lastFailure_; }
+
+private:
+    void walk(const std::u16string& folderPath);
+
+    FileSystemFactory makeFileSystem_;
+    std::unique_ptr<FileSystem> fileSystem_;
+    std::unique_ptr<Folder> currentFolder_;
+    std::shared_ptr<StringCollection> pathNames_;
+    std::shared_ptr<StringCollection> fullFileNames_;
+    std::shared_ptr<StringCollection> fileNames_;
+    std::shared_ptr<IntCollection> pathPointers_;
+    std::int32_t counter_ = 0;
+    bool fullFileNamesOnly_ = false;
+    MessageHandler messageHandler_;
+    WalkFailure lastFailure_ = WalkFailure::None;
+};
+
+}  // namespace quillmere
