@@ -5,10 +5,7 @@
 
 namespace quillmere {
 
-namespace {
-
-// (first + last) / 2 rounded to the nearest integer, a half to the even one.
-std::int32_t middleIndex(std::int32_t first, std::int32_t last)
+std::int32_t detail::QuickSortMiddleIndex(std::int32_t first, std::int32_t last)
 {
     const std::int64_t sum = std::int64_t{first} + last;
     const std::int64_t lower = sum / 2;  // both indices are non-negative
@@ -17,10 +14,12 @@ std::int32_t middleIndex(std::int32_t first, std::int32_t last)
     return static_cast<std::int32_t>(lower % 2 == 0 ? lower : lower + 1);
 }
 
+namespace {
+
 // One partition step; returns the cursors (i, j) at its end.
 std::pair<std::int32_t, std::int32_t> partition(StringList& list, std::int32_t first, std::int32_t last)
 {
-    const std::u16string pivot = list[middleIndex(first, last)];
+    const std::u16string pivot = list[detail::QuickSortMiddleIndex(first, last)];
     std::int32_t i = first;
     std::int32_t j = last;
     for (;;) {

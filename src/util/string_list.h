@@ -21,4 +21,10 @@ void QuickSort(StringList& list, std::int32_t first, std::int32_t last);
 // A list that holds only empty entries (or none) becomes an empty list.
 void RemoveDuplicates(StringList& list);
 
+namespace detail {
+// The pivot position of a QuickSort pass: (first + last) / 2 rounded to the
+// nearest integer, a half going to the even neighbour.
+std::int32_t QuickSortMiddleIndex(std::int32_t first, std::int32_t last);
+}  // namespace detail
+
 }  // namespace quillmere
