@@ -1,0 +1,86 @@
+// The last phase of a run: every listed file becomes a mail item of its folder.
+
+#include "conversion/conversion_run.h"
+#include "conversion/folder_path.h"
+#include "conversion/redemption_face.h"
+#include "conversion/text.h"
+
+namespace conversion {
+
+namespace {
+constexpr pst::PropTag kMessageFlagsTag = 0x0E070003;  // PR_MESSAGE_FLAGS
+constexpr int32_t kMessageFlagRead = 0x01;
+constexpr int32_t kMessageFlagHasAttachment = 0x10;
+}  // namespace
+
+int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool hasAttachments) {
+    int32_t flags = existingFlags.empty() ? 0 : existingFlags.front();
+    flags |= kMessageFlagRead;
+    if (hasAttachments)
+        flags |= kMessageFlagHasAttachment;
+    else
+        flags &= ~kMessageFlagHasAttachment;
+    return flags;
+}
+
+void ConversionRun::ImportMessages() {
+    const int rows = host_.rowCount();
+    report_.rows = rows;
+    for (int r = 0; r < rows; ++r) importRow(r, rows);
+}
+
+void ConversionRun::importRow(int r, int rows) {
+    runner_.step([&] {
+        host_.setCurrentRow(r);
+        host_.setCurrentColumn(0);
+    });
+    pump();
+
+    std::u16string rowText;
+    std::u16string afterDrive;
+    runner_.step([&] {
+        rowText = host_.currentCellText();
+        afterDrive = PathAfterDrive(rowText);
+    });
+    std::u16string folderPath;
+    runner_.step([&] { folderPath = RowFolderPath(rowText); });
+
+    // A row whose item cannot be created or filled writes nothing at all:
+    // no empty item is left in the folder.
+    std::shared_ptr<redemption::RDOMail> item;
+    bool filled = runner_.step([&] {
+        auto folder = fields_.rdoSession->GetFolderFromPath(u"\\\\" + fields_.storeDisplayName + u"\\" + folderPath);
+        item = folder->Items()->Add(redemption::kItemKindMail);
+    });
+    filled = filled && runner_.step([&] { item->Import(trimSpaces(rowText), redemption::kImportRfc822); });
+    if (filled) {
+        std::shared_ptr<redemption::MAPIUtils> utils;
+        runner_.step([&] { utils = components_.create<redemption::MAPIUtils>(kUtilsClass); });
+        runner_.step([&] {
+            auto message = item->MAPIOBJECT();
+            std::vector<int32_t> existing;
+            if (auto* value = message->getProp(kMessageFlagsTag); value && std::holds_alternative<int32_t>(*value))
+                existing.push_back(std::get<int32_t>(*value));
+            const bool hasAttachments = !message->content().attachments.empty();
+            if (!utils) throw ComponentError("No utility object");
+            utils->HrSetOneProp(*message, kMessageFlagsTag, importedMessageFlags(existing, hasAttachments), true);
+        });
+        utils.reset();
+        if (runner_.step([&] { item->Save(); }))
+            ++report_.messagesConverted;
+        else
+            filled = false;
+    }
+    if (!filled) report_.failures.push_back({r, trimSpaces(rowText), runner_.lastFailure()});
+    item.reset();
+
+    host_.setConvertEnabled(false);
+    host_.showDetails(u"Details : Converting - (" + fromUtf8(std::to_string(r + 1)) + u" of " +
+                      fromUtf8(std::to_string(rows)) + u") file(s)");
+    host_.setCurrentDbxCaption(u"Converting Messages... from (" + folderPath + u")");
+    host_.setProgessCurrentCaption(afterDrive);
+    const int rowsNow = host_.rowCount();
+    host_.setProgressValue(static_cast<float>(static_cast<double>(r + 1) / rowsNow * 100.0));
+}
+
+}  // namespace conversion

@@ -1,0 +1,117 @@
+#pragma once
+// A store held in memory, for tests of the run logic that need no file.
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+#include "conversion/profile.h"
+#include "pst/store.h"
+
+namespace testing_support {
+
+class MemoryStore : public pst::Store {
+public:
+    struct Folder {
+        std::u16string name;
+        pst::FolderId parent = 0;
+        std::vector<pst::MessageContent> messages;
+    };
+
+    explicit MemoryStore(std::u16string displayName) : name_(std::move(displayName)) {
+        folders_[kRoot] = {u"", 0, {}};
+        folders_[kIpm] = {u"Top of Personal Folders", kRoot, {}};
+    }
+
+    std::u16string displayName() const override { return name_; }
+    pst::Bytes recordKey() const override { return {1, 2, 3, 4}; }
+    pst::Bytes entryId(uint32_t nid) const override { return {uint8_t(nid)}; }
+    pst::FolderId rootFolder() const override { return kRoot; }
+    pst::FolderId ipmSubtree() const override { return kIpm; }
+
+    std::vector<pst::FolderInfo> subfolders(pst::FolderId parent) const override {
+        requireOpen();
+        std::vector<pst::FolderInfo> out;
+        for (auto& [id, f] : folders_)
+            if (f.parent == parent && id != kRoot) out.push_back(folderInfo(id));
+        return out;
+    }
+    std::optional<pst::FolderId> findFolder(pst::FolderId parent, const std::u16string& name) const override {
+        for (auto& info : subfolders(parent))
+            if (conversion::equalsIgnoringCase(info.name, name)) return info.id;
+        return std::nullopt;
+    }
+    pst::FolderInfo folderInfo(pst::FolderId folder) const override {
+        requireOpen();
+        auto& f = folders_.at(folder);
+        pst::FolderInfo info;
+        info.id = folder;
+        info.name = f.name;
+        info.contentCount = static_cast<uint32_t>(f.messages.size());
+        return info;
+    }
+    pst::FolderId createFolder(pst::FolderId parent, const std::u16string& name) override {
+        requireOpen();
+        if (!folders_.count(parent)) throw pst::StoreError(pst::StoreError::Kind::NotFound, "no parent");
+        if (findFolder(parent, name)) throw pst::StoreError(pst::StoreError::Kind::FolderExists, "folder exists");
+        pst::FolderId id = next_++;
+        folders_[id] = {name, parent, {}};
+        creationOrder.push_back(pathOf(id));
+        return id;
+    }
+    pst::MessageId addMessage(pst::FolderId folder, const pst::MessageContent& message) override {
+        requireOpen();
+        folders_.at(folder).messages.push_back(message);
+        return next_++;
+    }
+    void commit() override { requireOpen(); ++commits; }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+
+    // Folder names from below the visible root, joined by "\".
+    std::u16string pathOf(pst::FolderId id) const {
+        std::u16string path;
+        for (; id != kIpm && id != kRoot; id = folders_.at(id).parent)
+            path = folders_.at(id).name + (path.empty() ? u"" : u"\\" + path);
+        return path;
+    }
+    // Messages by folder path.
+    std::map<std::u16string, std::vector<pst::MessageContent>> messagesByFolder() const {
+        std::map<std::u16string, std::vector<pst::MessageContent>> out;
+        for (auto& [id, f] : folders_)
+            if (!f.messages.empty()) out[pathOf(id)] = f.messages;
+        return out;
+    }
+    size_t messageCount() const {
+        size_t n = 0;
+        for (auto& [id, f] : folders_) n += f.messages.size();
+        return n;
+    }
+
+    std::vector<std::u16string> creationOrder;
+    int commits = 0;
+
+private:
+    static constexpr pst::FolderId kRoot = 0x122, kIpm = 0x8022;
+    void requireOpen() const {
+        if (!open_) throw pst::StoreError(pst::StoreError::Kind::Closed, "closed");
+    }
+    std::u16string name_;
+    std::map<pst::FolderId, Folder> folders_;
+    pst::FolderId next_ = 0x10000;
+    bool open_ = true;
+};
+
+// A profile of memory stores whose messages are read by a stand-in reader
+// that touches no file: the path becomes the subject, a path holding "bad"
+// cannot be read, one holding "attach" has an attachment. The store's file is
+// written as a marker so that a second store of the same name is refused.
+struct MemoryProfile {
+    std::vector<MemoryStore*> stores;  // owned by the profile
+    std::vector<std::filesystem::path> files;
+    std::shared_ptr<conversion::Profile> profile;
+
+    MemoryProfile();
+};
+
+}  // namespace testing_support
