@@ -1,0 +1,24 @@
+#pragma once
+// A BTree-on-heap ([MS-PST] "BTree-on-Heap (BTH)") built bottom-up from
+// records sorted by key, with as many index levels as the records need.
+
+#include <cstdint>
+#include <vector>
+
+#include "pst/ltp/heap_builder.h"
+
+namespace pst::ltp {
+
+struct BthRecord {
+    std::vector<uint8_t> key;   // cbKey bytes, little-endian
+    std::vector<uint8_t> data;  // cbEnt bytes
+};
+
+// Writes the records (sorted here by key as an unsigned little-endian number)
+// into the heap and returns the HID of the BTHHEADER.
+Hid buildBth(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, std::vector<BthRecord> records);
+
+// Same, for records already packed as key|data of fixed size and sorted.
+Hid buildBthPacked(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, const std::vector<uint8_t>& packed);
+
+}  // namespace pst::ltp

@@ -1,0 +1,111 @@
+#include "pst/ltp/heap_builder.h"
+
+#include <stdexcept>
+
+#include "pst/ltp/byte_writer.h"
+#include "pst/ndb/ndb_writer.h"
+
+namespace pst::ltp {
+namespace {
+
+constexpr size_t kHnHdrSize = 12;        // HNHDR
+constexpr size_t kHnPageHdrSize = 2;     // HNPAGEHDR
+constexpr size_t kHnBitmapHdrSize = 66;  // HNBITMAPHDR
+constexpr uint8_t kHeapSignature = 0xEC;
+constexpr size_t kMaxAllocsPerPage = 2047;  // hidIndex is 11 bits, 1-based
+
+bool isBitmapPage(size_t index) { return index >= 8 && (index - 8) % 128 == 0; }
+
+}  // namespace
+
+uint8_t fillLevel(size_t freeBytes) {
+    static constexpr size_t kThresholds[] = {3584, 2560, 2048, 1792, 1536, 1280, 1024,
+                                             768,  512,  256,  128,  64,   32,   16, 8};
+    for (uint8_t level = 0; level < 15; ++level)
+        if (freeBytes >= kThresholds[level]) return level;
+    return 0x0F;
+}
+
+size_t HeapBuilder::headerSize(size_t pageIndex) {
+    if (pageIndex == 0) return kHnHdrSize;
+    return isBitmapPage(pageIndex) ? kHnBitmapHdrSize : kHnPageHdrSize;
+}
+
+size_t HeapBuilder::pageSize(size_t pageIndex, size_t dataSize, size_t allocCount) {
+    size_t beforeMap = headerSize(pageIndex) + dataSize;
+    beforeMap += beforeMap & 1;  // the page map starts on an even offset
+    return beforeMap + 4 + 2 * (allocCount + 1);
+}
+
+Hid HeapBuilder::allocate(std::span<const uint8_t> bytes) {
+    if (bytes.size() > kMaxHeapAllocation) throw std::invalid_argument("heap allocation too large");
+    if (pages_.empty() ||
+        pages_.back().offsets.size() >= kMaxAllocsPerPage ||
+        pageSize(pages_.size() - 1, pages_.back().data.size() + bytes.size(), pages_.back().offsets.size() + 1) >
+            ndb::kMaxBlockPayload)
+        pages_.emplace_back();
+    Page& page = pages_.back();
+    page.offsets.push_back(static_cast<uint16_t>(page.data.size()));
+    page.data.insert(page.data.end(), bytes.begin(), bytes.end());
+    return makeHid(static_cast<uint32_t>(pages_.size() - 1), static_cast<uint32_t>(page.offsets.size()));
+}
+
+void HeapBuilder::overwrite(Hid hid, std::span<const uint8_t> bytes) {
+    Page& page = pages_.at(hidPage(hid));
+    size_t index = hidIndex(hid) - 1;
+    size_t begin = page.offsets.at(index);
+    size_t end = index + 1 < page.offsets.size() ? page.offsets[index + 1] : page.data.size();
+    if (end - begin != bytes.size()) throw std::invalid_argument("heap overwrite changes the size");
+    std::copy(bytes.begin(), bytes.end(), page.data.begin() + begin);
+}
+
+std::vector<std::vector<uint8_t>> HeapBuilder::pages() const {
+    std::vector<const Page*> source;
+    Page emptyPage;
+    for (auto& p : pages_) source.push_back(&p);
+    if (source.empty()) source.push_back(&emptyPage);
+
+    std::vector<uint8_t> levels(source.size());
+    for (size_t i = 0; i < source.size(); ++i)
+        levels[i] = fillLevel(ndb::kMaxBlockPayload -
+                              pageSize(i, source[i]->data.size(), source[i]->offsets.size()));
+
+    std::vector<std::vector<uint8_t>> out;
+    out.reserve(source.size());
+    for (size_t i = 0; i < source.size(); ++i) {
+        const Page& page = *source[i];
+        std::vector<uint8_t> bytes;
+        bytes.reserve(pageSize(i, page.data.size(), page.offsets.size()));
+        size_t hdr = headerSize(i);
+        size_t mapOffset = hdr + page.data.size();
+        mapOffset += mapOffset & 1;
+        putU16(bytes, static_cast<uint16_t>(mapOffset));  // ibHnpm
+        if (i == 0) {
+            putU8(bytes, kHeapSignature);
+            putU8(bytes, clientSig_);
+            putU32(bytes, userRoot_);
+            uint32_t packed = 0;  // fill levels of the first 8 pages, 4 bits each
+            for (size_t k = 0; k < 8 && k < levels.size(); ++k) packed |= uint32_t(levels[k]) << (4 * k);
+            putU32(bytes, packed);
+        } else if (isBitmapPage(i)) {
+            for (size_t k = 0; k < 64; ++k) {
+                uint8_t b = 0;
+                size_t lo = i + 2 * k, hi = lo + 1;
+                if (lo < levels.size()) b |= levels[lo];
+                if (hi < levels.size()) b |= uint8_t(levels[hi] << 4);
+                putU8(bytes, b);
+            }
+        }
+        putBytes(bytes, page.data);
+        if (bytes.size() & 1) putU8(bytes, 0);
+        // HNPAGEMAP
+        putU16(bytes, static_cast<uint16_t>(page.offsets.size()));  // cAlloc
+        putU16(bytes, 0);                                            // cFree
+        for (uint16_t off : page.offsets) putU16(bytes, static_cast<uint16_t>(hdr + off));
+        putU16(bytes, static_cast<uint16_t>(hdr + page.data.size()));
+        out.push_back(std::move(bytes));
+    }
+    return out;
+}
+
+}  // namespace pst::ltp

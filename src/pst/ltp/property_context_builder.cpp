@@ -1,0 +1,72 @@
+#include "pst/ltp/property_context_builder.h"
+
+#include "pst/ltp/bth_builder.h"
+#include "pst/ltp/byte_writer.h"
+#include "pst/ltp/heap_builder.h"
+#include "pst/ltp/value_encoding.h"
+
+namespace pst::ltp {
+
+void PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
+    PropType type = storedType(tagType(tag));
+    if (type == PropType::Binary) {
+        if (auto* bytes = std::get_if<Bytes>(&value)) {  // no copy of a large binary
+            setBytes(makeTag(tagId(tag), type), *bytes);
+            return;
+        }
+    }
+    std::vector<uint8_t> bytes = encodeValue(type, value);
+    setBytes(makeTag(tagId(tag), type), bytes);
+}
+
+void PropertyContextBuilder::setBytes(PropTag tag, std::span<const uint8_t> bytes) {
+    PropType type = storedType(tagType(tag));
+    Value v{type, Value::Where::Inline, 0, {}};
+    if (storedInline(type)) {
+        uint32_t x = 0;
+        for (size_t i = 0; i < bytes.size() && i < 4; ++i) x |= uint32_t(bytes[i]) << (8 * i);
+        v.inlineValue = x;
+    } else if (bytes.empty()) {
+        v.where = Value::Where::HnidRaw;  // HNID 0: an empty value
+    } else if (bytes.size() <= kMaxHeapAllocation) {
+        v.where = Value::Where::Heap;
+        v.heapBytes.assign(bytes.begin(), bytes.end());
+    } else {
+        ndb::Nid nid = subnodes_.allocate(ndb::NID_TYPE_LTP);
+        subnodes_.add(nid, ndb_.writeData(bytes));
+        v.where = Value::Where::HnidRaw;
+        v.inlineValue = nid;
+    }
+    props_[tagId(tag)] = std::move(v);
+}
+
+void PropertyContextBuilder::setWrittenValue(PropTag tag, ndb::Bid data) {
+    ndb::Nid nid = subnodes_.allocate(ndb::NID_TYPE_LTP);
+    subnodes_.add(nid, data);
+    props_[tagId(tag)] = Value{storedType(tagType(tag)), Value::Where::HnidRaw, nid, {}};
+}
+
+void PropertyContextBuilder::setObject(PropTag tag, ndb::Nid subnode, uint32_t size) {
+    Value v{PropType::Object, Value::Where::Heap, 0, {}};
+    putU32(v.heapBytes, subnode);
+    putU32(v.heapBytes, size);
+    props_[tagId(tag)] = std::move(v);
+}
+
+ndb::Bid PropertyContextBuilder::write() const {
+    HeapBuilder heap(kClientSigPropertyContext);
+    std::vector<uint8_t> records;  // PC BTH records: wPropId | wPropType, dwValueHnid
+    records.reserve(props_.size() * 8);
+    for (auto& [id, v] : props_) {
+        uint32_t hnid = v.inlineValue;
+        if (v.where == Value::Where::Heap) hnid = heap.allocate(v.heapBytes);
+        putU16(records, id);
+        putU16(records, static_cast<uint16_t>(v.type));
+        putU32(records, hnid);
+    }
+    Hid root = buildBthPacked(heap, 2, 6, records);  // std::map keeps ids sorted
+    heap.setUserRoot(root);
+    return ndb_.writeBlocks(heap.pages());
+}
+
+}  // namespace pst::ltp
