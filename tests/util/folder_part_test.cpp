@@ -23,8 +23,3 @@ TEST(GetFolderPart, TrailingBackslashReturnsPathWhole)
     EXPECT_EQ(GetFolderPart(u"C:\\Mail\\"), u"C:\\Mail\\");
     EXPECT_EQ(GetFolderPart(u"\\"), u"\\");
 }
-
-TEST(GetFolderPart, KeepsCharactersBeyondLatin)
-{
-    EXPECT_EQ(GetFolderPart(u"C:\\Почта\\\U0001F4E7\\письмо.eml"), u"C:\\Почта\\\U0001F4E7\\");
-}
