@@ -1,0 +1,159 @@
+// quillmere-convert [--quiet] [SOURCE] [DEST]
+//
+// Converts every .eml file below SOURCE into a new personal-folders file in
+// DEST, with the same run as the window. Without arguments it converts the
+// bundled sample store into ./out/.
+//
+// Exit status: 0 every message converted, 1 some were not, 2 nothing could
+// be converted (bad arguments, no messages, the store could not be made).
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "conversion/components.h"
+#include "conversion/conversion_run.h"
+#include "conversion/folder_path.h"
+#include "conversion/headless/terminal_host.h"
+#include "conversion/text.h"
+#include "selection/path_logger.h"
+#include "util/platform_path.h"
+
+namespace fs = std::filesystem;
+using namespace conversion;
+using namespace conversion::headless;
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void onInterrupt(int) { interrupted = true; }
+
+void usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: quillmere-convert [--quiet] [SOURCE] [DEST]\n"
+                 "  SOURCE  folder whose .eml files are converted (default: the bundled samples/)\n"
+                 "  DEST    folder that receives the new .pst file (default: ./out/)\n"
+                 "  --quiet no line per message when the output is not a terminal\n");
+}
+
+// samples/ in the current folder, else the one beside the build folder.
+fs::path defaultSource(const char* argv0) {
+    std::error_code ec;
+    if (fs::is_directory("samples", ec)) return fs::absolute("samples");
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) exe = fs::absolute(argv0);
+    fs::path beside = exe.parent_path() / ".." / ".." / "samples";
+    if (fs::is_directory(beside, ec)) return fs::weakly_canonical(beside);
+    return fs::absolute("samples");
+}
+
+bool isMessageFile(const std::u16string& path) {
+    std::u16string lower;
+    for (char16_t c : trimSpaces(path)) lower += (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, u".eml") == 0;
+}
+
+std::vector<std::u16string> listMessages(const fs::path& source) {
+    quillmere::pathLogger walker;
+    walker.setMessageHandler([&](const std::u16string& text) {
+        std::fprintf(stderr, "%s (%s)\n", toUtf8(text).c_str(), source.string().c_str());
+    });
+    walker.PathLogInit();
+    walker.fullFileNamesOnly(true);
+    walker.LogPath(quillmere::EnsureTrailingSeparator(fromPath(source)));
+    auto files = walker.fullFileNames();
+    walker.Terminate();
+    std::vector<std::u16string> rows;
+    for (const auto& file : *files)
+        if (isMessageFile(file)) rows.push_back(file);
+    return rows;
+}
+
+std::string megabytes(uintmax_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quiet = false;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--quiet")) {
+            quiet = true;
+        } else if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            usage(stdout);
+            return 0;
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+            std::fprintf(stderr, "quillmere-convert: unknown option %s\n", argv[i]);
+            usage(stderr);
+            return 2;
+        } else {
+            positional.push_back(argv[i]);
+        }
+    }
+    if (positional.size() > 2) {
+        usage(stderr);
+        return 2;
+    }
+
+    std::error_code ec;
+    fs::path source = positional.size() >= 1 ? fs::absolute(positional[0]) : defaultSource(argv[0]);
+    fs::path destination = fs::absolute(positional.size() >= 2 ? fs::path(positional[1]) : fs::path("out"));
+    if (!fs::is_directory(source, ec)) {
+        std::fprintf(stderr, "quillmere-convert: %s is not a folder\n", source.string().c_str());
+        return 2;
+    }
+    fs::create_directories(destination, ec);
+    if (!fs::is_directory(destination, ec)) {
+        std::fprintf(stderr, "quillmere-convert: cannot create the folder %s\n", destination.string().c_str());
+        return 2;
+    }
+
+    auto started = std::chrono::steady_clock::now();
+    auto rows = listMessages(source);
+    if (rows.empty()) {
+        std::fprintf(stderr, "quillmere-convert: no .eml files below %s\n", source.string().c_str());
+        return 2;
+    }
+    std::printf("%zu messages below %s\n", rows.size(), source.string().c_str());
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+
+    ProgressLine progress(stdout, isatty(fileno(stdout)) != 0, quiet);
+    TerminalPrompts prompts(fromPath(destination), stderr);
+    TerminalHost host(std::move(rows), prompts, progress, interrupted);
+    ComponentRegistry components;
+    registerStoreComponents(components, makeFileProfile());
+    RunFields fields;
+    RunReport report = ConversionRun(host, components, fields).run();
+    progress.finish();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    if (report.outcome == RunReport::Outcome::ErrorPath || report.outcome == RunReport::Outcome::Cancelled) {
+        std::fprintf(stderr, "quillmere-convert: the store could not be prepared: %s\n", report.errorReason.c_str());
+        if (!report.pstPath.empty()) std::fprintf(stderr, "  (%s was left empty)\n", toUtf8(report.pstPath).c_str());
+        return 2;
+    }
+    fields.rdoSession.reset();
+
+    uintmax_t bytes = fs::file_size(toPath(report.pstPath), ec);
+    if (ec) bytes = 0;
+    std::printf("%s%d of %d messages converted into %d folders, %zu failed\n",
+                report.outcome == RunReport::Outcome::Interrupted ? "Interrupted: " : "", report.messagesConverted,
+                report.rows, report.foldersCreated, report.failures.size());
+    std::printf("%s, %s in %.1f s\n", toUtf8(report.pstPath).c_str(), megabytes(bytes).c_str(), seconds);
+    if (!report.storeFailure.empty()) return 2;
+    return report.failures.empty() && report.outcome == RunReport::Outcome::Finished ? 0 : 1;
+}
