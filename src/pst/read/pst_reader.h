@@ -31,9 +31,12 @@ struct FolderView {
     uint32_t parentNid = 0;        // nidParent of the folder's NBT entry
     std::u16string name;           // PR_DISPLAY_NAME
     std::u16string containerClass; // PR_CONTAINER_CLASS, empty when absent
-    int32_t contentCount = 0;      // PR_CONTENT_COUNT
-    int32_t unreadCount = 0;       // PR_CONTENT_UNREAD
-    bool hasSubfolders = false;    // PR_SUBFOLDERS
+    // PR_CONTENT_COUNT, PR_CONTENT_UNREAD, PR_SUBFOLDERS. Where the PC lacks
+    // the count or the flag (Outlook omits them on some folders), the
+    // contents and hierarchy tables give them.
+    int32_t contentCount = 0;
+    int32_t unreadCount = 0;
+    bool hasSubfolders = false;
 };
 
 // One row of a table context; values only for cells whose existence bit is set.
@@ -93,7 +96,8 @@ public:
     virtual std::optional<FolderView> findSubfolder(uint32_t folderNid, const std::u16string& name) = 0;
 
     // --- messages ---------------------------------------------------------
-    // The messages the folder's contents table lists, in row order.
+    // The messages the folder's contents table lists, in row order (for a
+    // search folder, its search contents table).
     virtual std::vector<uint32_t> messageNids(uint32_t folderNid) = 0;
     // The folder-associated (FAI) messages of its FAI contents table.
     virtual std::vector<uint32_t> associatedMessageNids(uint32_t folderNid) = 0;

@@ -1,0 +1,260 @@
+#include "pst/read/pst_reader.h"
+
+#include <algorithm>
+#include <map>
+
+#include "pst/format/constants.h"
+#include "pst/read/bytes.h"
+#include "pst/read/ltp.h"
+#include "pst/read/named_map.h"
+#include "pst/read/ndb.h"
+#include "pst/read/text_fold.h"
+
+namespace pst::read {
+
+namespace fmt = pst::format;
+
+const PropValue* findProp(const std::vector<Property>& props, PropTag tag) {
+    for (auto& p : props)
+        if (p.tag == tag) return &p.value;
+    return nullptr;
+}
+
+std::u16string stringProp(const std::vector<Property>& props, PropTag tag) {
+    // Either string type of the same id will do (ANSI files hold String8).
+    for (auto& p : props)
+        if (tagId(p.tag) == tagId(tag))
+            if (auto s = std::get_if<std::u16string>(&p.value)) return *s;
+    return {};
+}
+
+namespace {
+
+constexpr uint32_t kNidTypeSearchFolder = 0x03;
+constexpr uint16_t kIdDisplayName = 0x3001;
+constexpr PropTag kTagRecordKey = 0x0FF90102;
+constexpr PropTag kTagIpmSubtreeEntryId = 0x35E00102;
+constexpr PropTag kTagContentCount = 0x36020003;
+constexpr PropTag kTagContentUnread = 0x36030003;
+constexpr PropTag kTagSubfolders = 0x360A000B;
+constexpr uint16_t kIdContainerClass = 0x3613;
+constexpr PropTag kTagAttachDataObject = 0x3701000D;
+constexpr PropTag kTagAttachMethod = 0x37050003;
+constexpr int32_t kAttachEmbeddedMsg = 5;
+constexpr PropTag kTagLtpRowId = 0x67F20003;
+constexpr PropTag kTagLtpRowVer = 0x67F30003;
+
+int32_t intProp(const std::vector<Property>& props, PropTag tag) {
+    if (auto v = findProp(props, tag))
+        if (auto i = std::get_if<int32_t>(v)) return *i;
+    return 0;
+}
+
+class Reader : public PstReader {
+public:
+    explicit Reader(const std::filesystem::path& file) : ndb_(Ndb::open(file)) {}
+
+    bool isUnicode() const override { return ndb_->header().unicode; }
+    uint8_t cryptMethod() const override { return ndb_->header().cryptMethod; }
+    uint64_t fileSize() const override { return ndb_->file().size(); }
+
+    std::u16string displayName() override { return stringProp(storeProperties(), makeTag(kIdDisplayName, PropType::Unicode)); }
+    std::vector<Property> storeProperties() override { return properties(fmt::kNidMessageStore); }
+    Bytes recordKey() override {
+        auto props = storeProperties();
+        if (auto v = findProp(props, kTagRecordKey))
+            if (auto b = std::get_if<Bytes>(v)) return *b;
+        return {};
+    }
+
+    std::vector<NodeInfo> nodes() override {
+        std::vector<NodeInfo> out;
+        for (auto& [nid, n] : ndb_->nodes()) out.push_back(info(n));
+        return out;
+    }
+    std::optional<NodeInfo> node(uint32_t nid) override {
+        auto n = ndb_->findNode(nid);
+        if (!n) return std::nullopt;
+        return info(*n);
+    }
+
+    std::vector<Property> properties(uint32_t nid) override {
+        try {
+            return readPc(nodeData(nid));
+        } catch (const ReadError& e) {
+            throw ReadError("node " + hex(nid) + ": " + e.what());
+        }
+    }
+
+    Table table(uint32_t nid) override {
+        try {
+            return readTc(nodeData(nid));
+        } catch (const ReadError& e) {
+            throw ReadError("table " + hex(nid) + ": " + e.what());
+        }
+    }
+
+    FolderView root() override { return folder(fmt::kNidRootFolder); }
+
+    FolderView ipmSubtree() override {
+        auto props = storeProperties();
+        auto v = findProp(props, kTagIpmSubtreeEntryId);
+        auto b = v ? std::get_if<Bytes>(v) : nullptr;
+        if (!b || b->size() < 24) throw ReadError("the store has no valid PR_IPM_SUBTREE_ENTRYID");
+        return folder(u32(*b, b->size() - 4));
+    }
+
+    FolderView folder(uint32_t nid) override {
+        auto n = ndb_->findNode(nid);
+        if (!n) throw ReadError("folder " + hex(nid) + " is not in the node B-tree");
+        auto props = properties(nid);
+        FolderView f;
+        f.nid = nid;
+        f.parentNid = n->parentNid;
+        f.name = stringProp(props, makeTag(kIdDisplayName, PropType::Unicode));
+        f.containerClass = stringProp(props, makeTag(kIdContainerClass, PropType::Unicode));
+        f.unreadCount = intProp(props, kTagContentUnread);
+        // Outlook leaves these out of some folders' PCs; the tables then say.
+        if (findProp(props, kTagContentCount))
+            f.contentCount = intProp(props, kTagContentCount);
+        else
+            f.contentCount = static_cast<int32_t>(messageNids(nid).size());
+        if (auto v = findProp(props, kTagSubfolders); v && std::holds_alternative<bool>(*v))
+            f.hasSubfolders = std::get<bool>(*v);
+        else if (fmt::nidTypeOf(nid) != kNidTypeSearchFolder)
+            f.hasSubfolders = !table(fmt::relatedNid(nid, 0x0D)).rows.empty();
+        return f;
+    }
+
+    std::vector<FolderView> subfolders(uint32_t folderNid) override {
+        std::vector<FolderView> out;
+        if (fmt::nidTypeOf(folderNid) == kNidTypeSearchFolder) return out;  // search folders have no hierarchy table
+        for (auto& row : table(fmt::relatedNid(folderNid, 0x0D)).rows) out.push_back(folder(row.rowId));
+        return out;
+    }
+
+    std::optional<FolderView> findSubfolder(uint32_t folderNid, const std::u16string& name) override {
+        auto wanted = foldCase(name);
+        for (auto& f : subfolders(folderNid))
+            if (foldCase(f.name) == wanted) return f;
+        return std::nullopt;
+    }
+
+    std::vector<uint32_t> messageNids(uint32_t folderNid) override {
+        bool search = fmt::nidTypeOf(folderNid) == kNidTypeSearchFolder;
+        return rowIds(fmt::relatedNid(folderNid, search ? 0x10 : 0x0E));
+    }
+    std::vector<uint32_t> associatedMessageNids(uint32_t folderNid) override { return rowIds(fmt::relatedNid(folderNid, 0x0F)); }
+
+    MessageContent readMessage(uint32_t nid) override {
+        auto n = ndb_->findNode(nid);
+        if (!n) throw ReadError("message " + hex(nid) + " is not in the node B-tree");
+        try {
+            return message(NodeData(*ndb_, n->bidData, n->bidSub), 0);
+        } catch (const ReadError& e) {
+            throw ReadError("message " + hex(nid) + ": " + e.what());
+        }
+    }
+
+    std::optional<NamedPropertyName> namedPropertyName(uint16_t propId) override {
+        auto& m = namedMap();
+        auto it = m.byId.find(propId);
+        if (it == m.byId.end()) return std::nullopt;
+        return it->second;
+    }
+
+    std::optional<uint16_t> namedPropertyId(const NamedPropertyName& name) override {
+        for (auto& [id, n] : namedMap().byId)
+            if (n == name) return id;
+        return std::nullopt;
+    }
+
+private:
+    static NodeInfo info(const NbtEntry& n) {
+        return {static_cast<uint32_t>(n.nid), n.bidData, n.bidSub, n.parentNid};
+    }
+
+    NodeData nodeData(uint32_t nid) {
+        auto n = ndb_->findNode(nid);
+        if (!n) throw ReadError("not in the node B-tree");
+        return NodeData(*ndb_, n->bidData, n->bidSub);
+    }
+
+    std::vector<uint32_t> rowIds(uint32_t tableNid) {
+        std::vector<uint32_t> out;
+        for (auto& row : table(tableNid).rows) out.push_back(row.rowId);
+        return out;
+    }
+
+    const NamedMap& namedMap() {
+        if (!named_) named_ = decodeNamedMap(properties(fmt::kNidNameToIdMap));
+        return *named_;
+    }
+
+    static std::vector<Property> withoutRowColumns(std::vector<Property> cells) {
+        std::erase_if(cells, [](const Property& p) { return p.tag == kTagLtpRowId || p.tag == kTagLtpRowVer; });
+        return cells;
+    }
+
+    MessageContent message(const NodeData& node, int depth) {
+        if (depth > 32) throw ReadError("embedded messages nest deeper than 32 levels");
+        MessageContent m;
+        for (auto& p : readPc(node)) {
+            if (tagId(p.tag) >= 0x8000) {
+                if (auto name = namedPropertyName(tagId(p.tag))) {
+                    m.named.push_back({*name, tagType(p.tag), std::move(p.value)});
+                    continue;
+                }
+            }
+            m.props.push_back(std::move(p));
+        }
+        if (auto rt = node.subnode(fmt::kNidRecipientTable)) {
+            NodeData t(*ndb_, rt->bidData, rt->bidSub);
+            for (auto& row : readTc(t).rows) m.recipients.push_back({withoutRowColumns(std::move(row.cells))});
+        }
+        if (auto at = node.subnode(fmt::kNidAttachmentTable)) {
+            NodeData t(*ndb_, at->bidData, at->bidSub);
+            for (auto& row : readTc(t).rows) {
+                auto sub = node.subnode(row.rowId);
+                if (!sub) throw ReadError("attachment " + hex(row.rowId) + " listed in the attachment table is missing");
+                m.attachments.push_back(attachment(NodeData(*ndb_, sub->bidData, sub->bidSub), depth));
+            }
+        }
+        return m;
+    }
+
+    AttachmentContent attachment(const NodeData& node, int depth) {
+        AttachmentContent a;
+        a.props = readPc(node);
+        if (intProp(a.props, kTagAttachMethod) == kAttachEmbeddedMsg) {
+            auto it = std::find_if(a.props.begin(), a.props.end(), [](auto& p) { return p.tag == kTagAttachDataObject; });
+            if (it != a.props.end()) {
+                auto& ref = std::get<Bytes>(it->value);
+                uint32_t nid = u32(ref, 0);
+                auto sub = node.subnode(nid);
+                if (!sub) throw ReadError("embedded message subnode " + hex(nid) + " is missing");
+                a.embedded = std::make_shared<MessageContent>(message(NodeData(*ndb_, sub->bidData, sub->bidSub), depth + 1));
+                a.props.erase(it);
+            }
+        } else {
+            // Other objects (OLE storages) come back as the bytes of their subnode.
+            for (auto& p : a.props)
+                if (tagType(p.tag) == PropType::Object) {
+                    auto& ref = std::get<Bytes>(p.value);
+                    p.value = node.hnid(u32(ref, 0));
+                }
+        }
+        return a;
+    }
+
+    std::unique_ptr<Ndb> ndb_;
+    std::optional<NamedMap> named_;
+};
+
+}  // namespace
+
+std::unique_ptr<PstReader> PstReader::open(const std::filesystem::path& file) {
+    return std::make_unique<Reader>(file);
+}
+
+}  // namespace pst::read
