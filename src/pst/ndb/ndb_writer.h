@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace pst::ndb {
