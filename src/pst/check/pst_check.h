@@ -24,6 +24,10 @@ namespace pst::check {
 
 struct Options {
     bool ndbOnly = false;
+    // Also reports what the format forbids but Outlook-made files still
+    // show (a stale cbAMapFree, rgbFM/rgbFP not 0xFF, a folder PC without
+    // its counts, ...). Use it for files this project writes.
+    bool strict = false;
     size_t maxDefects = 500;  // stop collecting after this many
 };
 

@@ -1,0 +1,4 @@
+#include "pst/check/checker.h"
+namespace pst::check {
+void checkMessaging(Checker& c) {}
+}
