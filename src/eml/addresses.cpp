@@ -1,0 +1,124 @@
+#include "eml/addresses.h"
+
+#include "eml/charset.h"
+#include "eml/gmime_support.h"
+#include "eml/mapi_tags.h"
+
+namespace eml {
+
+using namespace tags;
+
+namespace {
+
+void collect(InternetAddressList* list, std::vector<Mailbox>& out, int depth) {
+    if (!list || depth > 8) return;
+    int count = internet_address_list_length(list);
+    for (int i = 0; i < count; ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_GROUP(address)) {
+            collect(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out,
+                    depth + 1);
+            continue;
+        }
+        if (!INTERNET_ADDRESS_IS_MAILBOX(address)) continue;
+        Mailbox mailbox;
+        mailbox.name = utf8ToUtf16(str(internet_address_get_name(address)));
+        mailbox.address =
+            utf8ToUtf16(str(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address))));
+        if (mailbox.name == mailbox.address) mailbox.name.clear();
+        if (!mailbox.name.empty() || !mailbox.address.empty()) out.push_back(std::move(mailbox));
+    }
+}
+
+void appendUtf16z(pst::Bytes& out, std::u16string_view text) {
+    for (char16_t c : text) {
+        out.push_back(static_cast<uint8_t>(c & 0xFF));
+        out.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    out.push_back(0);
+    out.push_back(0);
+}
+
+void appendUint32(pst::Bytes& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+std::vector<Mailbox> mailboxesOf(InternetAddressList* list) {
+    std::vector<Mailbox> out;
+    collect(list, out, 0);
+    return out;
+}
+
+std::vector<Mailbox> parseMailboxes(GMimeParserOptions* options, std::string_view rawValue) {
+    std::string value(rawValue);
+    if (value.find('\0') != std::string::npos) value.resize(value.find('\0'));
+    GPtr<InternetAddressList> list(internet_address_list_parse(options, value.c_str()));
+    return mailboxesOf(list.get());
+}
+
+pst::Bytes oneOffEntryId(const Mailbox& mailbox) {
+    // Flags, the one-off provider's UID, version 0, and the flags
+    // MAPI_ONE_OFF_UNICODE | MAPI_ONE_OFF_NO_RICH_INFO | plain-text format.
+    static const uint8_t header[] = {0x00, 0x00, 0x00, 0x00, 0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3,
+                                     0x10, 0x19, 0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02,
+                                     0x00, 0x00, 0x01, 0x90};
+    pst::Bytes out(std::begin(header), std::end(header));
+    appendUtf16z(out, mailbox.shown());
+    appendUtf16z(out, u"SMTP");
+    appendUtf16z(out, mailbox.address);
+    return out;
+}
+
+pst::Bytes searchKey(const Mailbox& mailbox) {
+    std::string key = "SMTP:" + utf16ToUtf8(mailbox.address);
+    pst::Bytes out;
+    out.reserve(key.size() + 1);
+    for (unsigned char c : key) out.push_back(static_cast<uint8_t>(std::toupper(c)));
+    out.push_back(0);
+    return out;
+}
+
+pst::Bytes flatEntryList(const std::vector<Mailbox>& mailboxes) {
+    pst::Bytes entries;
+    for (const auto& mailbox : mailboxes) {
+        pst::Bytes id = oneOffEntryId(mailbox);
+        appendUint32(entries, static_cast<uint32_t>(id.size()));
+        entries.insert(entries.end(), id.begin(), id.end());
+        while (entries.size() % 4) entries.push_back(0);
+    }
+    pst::Bytes out;
+    appendUint32(out, static_cast<uint32_t>(mailboxes.size()));
+    appendUint32(out, static_cast<uint32_t>(entries.size()));
+    out.insert(out.end(), entries.begin(), entries.end());
+    return out;
+}
+
+pst::RecipientRow recipientRow(const Mailbox& mailbox, int32_t recipientType) {
+    pst::RecipientRow row;
+    auto add = [&](pst::PropTag tag, pst::PropValue value) { row.props.push_back({tag, std::move(value)}); };
+    add(PR_RECIPIENT_TYPE, recipientType);
+    add(PR_DISPLAY_NAME_W, mailbox.shown());
+    add(PR_TRANSMITABLE_DISPLAY_NAME_W, mailbox.shown());
+    add(PR_ADDRTYPE_W, std::u16string(u"SMTP"));
+    add(PR_EMAIL_ADDRESS_W, mailbox.address);
+    add(PR_SMTP_ADDRESS_W, mailbox.address);
+    add(PR_ENTRYID, oneOffEntryId(mailbox));
+    add(PR_SEARCH_KEY, searchKey(mailbox));
+    add(PR_DISPLAY_TYPE, DT_MAILUSER);
+    add(PR_RECIPIENT_FLAGS, RECIP_SENDABLE);
+    add(PR_SEND_RICH_INFO, false);
+    return row;
+}
+
+std::u16string displayList(const std::vector<Mailbox>& mailboxes) {
+    std::u16string out;
+    for (const auto& mailbox : mailboxes) {
+        if (!out.empty()) out += u"; ";
+        out += mailbox.shown();
+    }
+    return out;
+}
+
+}  // namespace eml

@@ -1,0 +1,14 @@
+#pragma once
+// The body properties of a message, and which of its attachments the HTML
+// shows itself (hidden) and which the reader sees as files.
+
+#include "eml/content_walk.h"
+#include "pst/message_content.h"
+
+namespace eml {
+
+// Sets PR_BODY, PR_HTML, PR_INTERNET_CPID and PR_NATIVE_BODY_INFO, and moves
+// the attachments into `out`. Returns the number of visible attachments.
+int writeBodiesAndAttachments(MessageParts& parts, pst::MessageContent& out);
+
+}  // namespace eml

@@ -1,0 +1,283 @@
+#include "eml/content_walk.h"
+
+#include "eml/gmime_support.h"
+#include "eml/mapi_tags.h"
+#include "eml/message_reader.h"
+#include "eml/secure.h"
+
+namespace eml {
+
+namespace {
+
+std::u16string withCrlf(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (c == u'\r') {
+            out += u"\r\n";
+            if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        } else if (c == u'\n') {
+            out += u"\r\n";
+        } else if (c != 0) {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// A charset named only inside the HTML (<meta charset=...> or the
+// http-equiv form), looked for near the top.
+std::string metaCharset(std::string_view html) {
+    std::string head(html.substr(0, 4096));
+    for (auto& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    size_t at = 0;
+    while ((at = head.find("<meta", at)) != std::string::npos) {
+        size_t end = head.find('>', at);
+        if (end == std::string::npos) break;
+        size_t cs = head.find("charset=", at);
+        if (cs != std::string::npos && cs < end) {
+            size_t v = cs + 8;
+            while (v < end && (head[v] == '"' || head[v] == '\'' || head[v] == ' ')) ++v;
+            size_t e = v;
+            while (e < end && head[e] != '"' && head[e] != '\'' && head[e] != ' ' && head[e] != ';' && head[e] != '/')
+                ++e;
+            if (e > v) return head.substr(v, e - v);
+        }
+        at = end;
+    }
+    return {};
+}
+
+bool isAttachmentDisposition(GMimeObject* object) {
+    const char* disposition = g_mime_object_get_disposition(object);
+    return disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
+}
+
+class Walker {
+public:
+    Walker(ParseContext& context, int depth) : context_(context), depth_(depth) {}
+
+    MessageParts run(GMimeObject* root) {
+        if (isOpaqueSmime(root) && GMIME_IS_PART(root)) {
+            parts_.opaqueSmime = true;
+            // Outlook's S/MIME handler looks for exactly this name.
+            PendingAttachment blob = attachmentFromPart(GMIME_PART(root), nextOrdinal());
+            renameAttachment(blob.content, kSmimeOpaqueName);
+            addAttachment(std::move(blob));
+        } else if (root) {
+            walk(root, 0);
+        }
+        return std::move(parts_);
+    }
+
+private:
+    bool bodyTaken() const { return parts_.plain || parts_.html; }
+    int nextOrdinal() { return ++ordinal_; }
+
+    void addAttachment(PendingAttachment attachment) {
+        attachment.related = relatedDepth_ > 0;
+        parts_.attachments.push_back(std::move(attachment));
+    }
+
+    std::string charsetOf(GMimeObject* object) {
+        GMimeContentType* type = g_mime_object_get_content_type(object);
+        return type ? str(g_mime_content_type_get_parameter(type, "charset")) : std::string();
+    }
+
+    void takePlain(GMimePart* part) {
+        std::string charset = charsetOf(GMIME_OBJECT(part));
+        DecodedText decoded = decodeText(decodedContent(part), charset, *context_.warnings);
+        if (parts_.textCharset.empty()) parts_.textCharset = decoded.charset;
+        parts_.plain = withCrlf(decoded.text);
+    }
+
+    void takeHtml(GMimePart* part) {
+        HtmlBody html;
+        html.bytes = decodedContent(part);
+        std::string charset = charsetOf(GMIME_OBJECT(part));
+        if (charset.empty()) charset = metaCharset(html.bytes);
+        html.decoded = decodeText(html.bytes, charset, *context_.warnings);
+        if (parts_.textCharset.empty()) parts_.textCharset = html.decoded.charset;
+        parts_.html = std::move(html);
+    }
+
+    static bool isBodyText(GMimeObject* object, const char* subtype) {
+        if (!GMIME_IS_PART(object) || isAttachmentDisposition(object)) return false;
+        if (g_mime_part_get_filename(GMIME_PART(object))) return false;
+        return mimeType(object) == std::string("text/") + subtype;
+    }
+
+    void walk(GMimeObject* object, int nesting) {
+        if (nesting > 64) {  // GMime limits nesting itself; this is a second guard
+            addAttachment(attachmentFromBytes(serialised(object), madeUpFileName("message/rfc822", nextOrdinal()),
+                                              "message/rfc822"));
+            return;
+        }
+        if (GMIME_IS_MESSAGE_PART(object)) return attachMessage(GMIME_MESSAGE_PART(object));
+        if (GMIME_IS_MULTIPART_SIGNED(object)) return signedPart(GMIME_MULTIPART(object), nesting);
+        if (GMIME_IS_MULTIPART_ENCRYPTED(object)) return encryptedPart(GMIME_MULTIPART(object), nesting);
+        if (GMIME_IS_MULTIPART(object)) {
+            std::string type = mimeType(object);
+            if (type == "multipart/alternative") return alternative(GMIME_MULTIPART(object), nesting);
+            if (type == "multipart/related") return related(GMIME_MULTIPART(object), nesting);
+            GMimeMultipart* multipart = GMIME_MULTIPART(object);
+            for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+                walk(g_mime_multipart_get_part(multipart, i), nesting + 1);
+            return;
+        }
+        if (GMIME_IS_PART(object)) return leaf(GMIME_PART(object));
+    }
+
+    void leaf(GMimePart* part) {
+        GMimeObject* object = GMIME_OBJECT(part);
+        if (!bodyTaken() && isBodyText(object, "plain")) return takePlain(part);
+        if (!bodyTaken() && isBodyText(object, "html")) return takeHtml(part);
+        std::string type = mimeType(object);
+        addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type)));
+    }
+
+    void attachMessage(GMimeMessagePart* messagePart) {
+        GMimeMessage* message = g_mime_message_part_get_message(messagePart);
+        GMimeObject* object = GMIME_OBJECT(messagePart);
+        std::u16string fileName = utf8ToUtf16(str(g_mime_object_get_content_disposition_parameter(object, "filename")));
+        if (!message || depth_ + 1 > ParseContext::kMaxMessageDepth) {
+            std::string bytes = message ? serialised(GMIME_OBJECT(message)) : std::string();
+            if (message) context_.warnings->add("attached messages nested too deep are kept as .eml files");
+            std::u16string name = safeFileName(fileName);
+            if (name.empty()) name = madeUpFileName("message/rfc822", nextOrdinal());
+            addAttachment(attachmentFromBytes(std::move(bytes), name, "message/rfc822"));
+            return;
+        }
+        auto content = std::make_shared<pst::MessageContent>(readEmbeddedMessage(message, context_, depth_ + 1));
+        std::u16string shown = safeFileName(fileName);
+        if (shown.empty()) {
+            if (auto* subject = content->find(tags::PR_SUBJECT_W)) shown = std::get<std::u16string>(*subject);
+        }
+        PendingAttachment attachment = embeddedMessageAttachment(std::move(content), shown);
+        addAttachment(std::move(attachment));
+    }
+
+    void signedPart(GMimeMultipart* multipart, int nesting) {
+        int count = g_mime_multipart_get_count(multipart);
+        for (int i = 0; i < count; ++i) {
+            GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+            if (i == 0) {
+                walk(child, nesting + 1);
+            } else if (GMIME_IS_PART(child)) {
+                std::string type = mimeType(child);
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), securePartName(type)));
+            } else {
+                walk(child, nesting + 1);
+            }
+        }
+    }
+
+    void encryptedPart(GMimeMultipart* multipart, int nesting) {
+        int count = g_mime_multipart_get_count(multipart);
+        for (int i = 0; i < count; ++i) {
+            GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+            if (GMIME_IS_PART(child)) {
+                std::string type = mimeType(child);
+                std::u16string name = type == "application/octet-stream" ? u"encrypted.asc" : securePartName(type);
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), name));
+            } else {
+                walk(child, nesting + 1);
+            }
+        }
+    }
+
+    static bool isHtmlAlternative(GMimeObject* child) {
+        if (isBodyText(child, "html")) return true;
+        return GMIME_IS_MULTIPART(child) && mimeType(child) == "multipart/related";
+    }
+
+    void alternative(GMimeMultipart* multipart, int nesting) {
+        int count = g_mime_multipart_get_count(multipart);
+        GMimeObject* plain = nullptr;
+        GMimeObject* html = nullptr;
+        for (int i = 0; i < count; ++i) {
+            GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+            if (isBodyText(child, "plain")) plain = child;
+            else if (isHtmlAlternative(child)) html = child;
+        }
+        if (bodyTaken() || (!plain && !html)) {
+            // Nothing Outlook would show as the body here: keep every part.
+            for (int i = 0; i < count; ++i) walk(g_mime_multipart_get_part(multipart, i), nesting + 1);
+            return;
+        }
+        if (plain) takePlain(GMIME_PART(plain));
+        if (html) {
+            if (GMIME_IS_PART(html)) takeHtml(GMIME_PART(html));
+            else relatedBody(GMIME_MULTIPART(html), nesting + 1, /*plainTaken=*/plain != nullptr);
+        }
+        // Other alternatives (a calendar, enriched text...) are kept as files;
+        // further plain or HTML renderings of the same text are not.
+        for (int i = 0; i < count; ++i) {
+            GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+            if (child == plain || child == html || isBodyText(child, "plain") || isHtmlAlternative(child)) continue;
+            walk(child, nesting + 1);
+        }
+    }
+
+    GMimeObject* relatedRoot(GMimeMultipart* multipart) {
+        GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(multipart));
+        std::string start = type ? str(g_mime_content_type_get_parameter(type, "start")) : std::string();
+        if (start.size() > 2 && start.front() == '<' && start.back() == '>') start = start.substr(1, start.size() - 2);
+        int count = g_mime_multipart_get_count(multipart);
+        if (!start.empty()) {
+            for (int i = 0; i < count; ++i) {
+                GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+                if (str(g_mime_object_get_content_id(child)) == start) return child;
+            }
+        }
+        return count > 0 ? g_mime_multipart_get_part(multipart, 0) : nullptr;
+    }
+
+    void related(GMimeMultipart* multipart, int nesting) {
+        if (bodyTaken()) {
+            for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+                walk(g_mime_multipart_get_part(multipart, i), nesting + 1);
+            return;
+        }
+        relatedBody(multipart, nesting, false);
+    }
+
+    // The root gives the body; the other parts are the pictures and files it
+    // refers to.
+    void relatedBody(GMimeMultipart* multipart, int nesting, bool plainTaken) {
+        GMimeObject* root = relatedRoot(multipart);
+        if (root) {
+            if (plainTaken && isBodyText(root, "html")) takeHtml(GMIME_PART(root));
+            else if (plainTaken && GMIME_IS_MULTIPART(root) && mimeType(root) == "multipart/alternative") {
+                // Only its HTML rendering is wanted now.
+                GMimeMultipart* alt = GMIME_MULTIPART(root);
+                for (int i = 0; i < g_mime_multipart_get_count(alt); ++i)
+                    if (isBodyText(g_mime_multipart_get_part(alt, i), "html"))
+                        takeHtml(GMIME_PART(g_mime_multipart_get_part(alt, i)));
+            } else {
+                walk(root, nesting + 1);
+            }
+        }
+        ++relatedDepth_;
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+            if (child != root) walk(child, nesting + 1);
+        }
+        --relatedDepth_;
+    }
+
+    ParseContext& context_;
+    int depth_;
+    MessageParts parts_;
+    int ordinal_ = 0;
+    int relatedDepth_ = 0;
+};
+
+}  // namespace
+
+MessageParts walkContent(GMimeObject* root, ParseContext& context, int depth) {
+    return Walker(context, depth).run(root);
+}
+
+}  // namespace eml

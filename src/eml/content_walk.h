@@ -1,0 +1,36 @@
+#pragma once
+// Walks a message's MIME tree the way Outlook reads it: which parts are the
+// plain and HTML bodies, which are attachments, which pictures belong to the
+// HTML.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gmime/gmime.h>
+
+#include "eml/attachments.h"
+#include "eml/charset.h"
+#include "eml/parse_context.h"
+
+namespace eml {
+
+struct HtmlBody {
+    std::string bytes;  // as sent
+    DecodedText decoded;
+};
+
+struct MessageParts {
+    std::optional<std::u16string> plain;  // CRLF line ends
+    std::optional<HtmlBody> html;
+    std::vector<PendingAttachment> attachments;
+    // The charset of the first text body: the best guess for raw 8-bit
+    // headers.
+    std::string textCharset;
+    bool opaqueSmime = false;
+};
+
+// `depth` is the nesting depth of the message being read (0 for the file).
+MessageParts walkContent(GMimeObject* root, ParseContext& context, int depth);
+
+}  // namespace eml

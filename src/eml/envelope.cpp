@@ -1,0 +1,208 @@
+#include "eml/envelope.h"
+
+#include <algorithm>
+
+#include "eml/addresses.h"
+#include "eml/charset.h"
+#include "eml/dates.h"
+#include "eml/encoded_words.h"
+#include "eml/gmime_support.h"
+#include "eml/mapi_tags.h"
+
+namespace eml {
+
+using namespace tags;
+
+namespace {
+
+GMimeHeader* findHeader(GMimeHeaderList* headers, const char* name) {
+    int count = g_mime_header_list_get_count(headers);
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+        const char* n = g_mime_header_get_name(header);
+        if (n && g_ascii_strcasecmp(n, name) == 0) return header;
+    }
+    return nullptr;
+}
+
+std::string rawValue(GMimeHeaderList* headers, const char* name) {
+    GMimeHeader* header = findHeader(headers, name);
+    return header ? joinSplitBase64Words(str(g_mime_header_get_raw_value(header))) : std::string();
+}
+
+std::string unfoldedTrimmed(std::string value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        if (c == '\r' || c == '\n') continue;
+        if (c == '\0') break;
+        out.push_back(c == '\t' ? ' ' : c);
+    }
+    size_t begin = out.find_first_not_of(' ');
+    if (begin == std::string::npos) return {};
+    size_t end = out.find_last_not_of(' ');
+    return out.substr(begin, end - begin + 1);
+}
+
+std::string lowerAscii(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+void setSender(pst::MessageContent& out, const Mailbox& who, bool representing) {
+    out.set(representing ? PR_SENT_REPRESENTING_NAME_W : PR_SENDER_NAME_W, who.shown());
+    out.set(representing ? PR_SENT_REPRESENTING_EMAIL_ADDRESS_W : PR_SENDER_EMAIL_ADDRESS_W, who.address);
+    out.set(representing ? PR_SENT_REPRESENTING_ADDRTYPE_W : PR_SENDER_ADDRTYPE_W, std::u16string(u"SMTP"));
+    out.set(representing ? PR_SENT_REPRESENTING_SMTP_ADDRESS_W : PR_SENDER_SMTP_ADDRESS_W, who.address);
+    out.set(representing ? PR_SENT_REPRESENTING_ENTRYID : PR_SENDER_ENTRYID, oneOffEntryId(who));
+    out.set(representing ? PR_SENT_REPRESENTING_SEARCH_KEY : PR_SENDER_SEARCH_KEY, searchKey(who));
+}
+
+int32_t importanceOf(GMimeHeaderList* headers) {
+    std::string importance = lowerAscii(unfoldedTrimmed(rawValue(headers, "Importance")));
+    if (importance == "high") return IMPORTANCE_HIGH;
+    if (importance == "low") return IMPORTANCE_LOW;
+    if (importance == "normal") return IMPORTANCE_NORMAL;
+    std::string priority = unfoldedTrimmed(rawValue(headers, "X-Priority"));
+    if (!priority.empty()) {
+        if (priority[0] == '1' || priority[0] == '2') return IMPORTANCE_HIGH;
+        if (priority[0] == '4' || priority[0] == '5') return IMPORTANCE_LOW;
+    }
+    std::string msPriority = lowerAscii(unfoldedTrimmed(rawValue(headers, "X-MSMail-Priority")));
+    if (msPriority == "high") return IMPORTANCE_HIGH;
+    if (msPriority == "low") return IMPORTANCE_LOW;
+    return IMPORTANCE_NORMAL;
+}
+
+void readDates(GMimeHeaderList* headers, pst::MessageContent& out, Warnings& warnings) {
+    std::optional<pst::FileTime> sent;
+    if (hasHeader(headers, "Date")) {
+        sent = parseMailDate(unfoldedTrimmed(rawValue(headers, "Date")));
+        if (!sent) warnings.add("the Date header cannot be read");
+    }
+    std::optional<pst::FileTime> delivered = newestReceivedTime(headers);
+    if (sent) out.set(PR_CLIENT_SUBMIT_TIME, *sent);
+    if (delivered || sent) out.set(PR_MESSAGE_DELIVERY_TIME, delivered ? *delivered : *sent);
+}
+
+void readAddresses(GMimeHeaderList* headers, GMimeParserOptions* options, pst::MessageContent& out) {
+    auto mailboxes = [&](const char* name) { return parseMailboxes(options, rawValue(headers, name)); };
+    std::vector<Mailbox> from = mailboxes("From");
+    std::vector<Mailbox> sender = mailboxes("Sender");
+    if (!from.empty()) setSender(out, from.front(), true);
+    if (!sender.empty()) setSender(out, sender.front(), false);
+    else if (!from.empty()) setSender(out, from.front(), false);
+
+    std::vector<Mailbox> replyTo = mailboxes("Reply-To");
+    if (!replyTo.empty()) {
+        out.set(PR_REPLY_RECIPIENT_NAMES_W, displayList(replyTo));
+        out.set(PR_REPLY_RECIPIENT_ENTRIES, flatEntryList(replyTo));
+    }
+
+    const struct { const char* header; int32_t type; pst::PropTag display; } kinds[] = {
+        {"To", MAPI_TO, PR_DISPLAY_TO_W}, {"Cc", MAPI_CC, PR_DISPLAY_CC_W}, {"Bcc", MAPI_BCC, PR_DISPLAY_BCC_W}};
+    for (const auto& kind : kinds) {
+        std::vector<Mailbox> all;
+        int count = g_mime_header_list_get_count(headers);
+        for (int i = 0; i < count; ++i) {  // a header may stand more than once
+            GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+            const char* name = g_mime_header_get_name(header);
+            if (!name || g_ascii_strcasecmp(name, kind.header) != 0) continue;
+            auto some = parseMailboxes(options, joinSplitBase64Words(str(g_mime_header_get_raw_value(header))));
+            all.insert(all.end(), some.begin(), some.end());
+        }
+        for (const auto& mailbox : all) out.recipients.push_back(recipientRow(mailbox, kind.type));
+        out.set(kind.display, displayList(all));
+    }
+}
+
+void readIds(GMimeHeaderList* headers, pst::MessageContent& out) {
+    const struct { const char* header; pst::PropTag tag; } ids[] = {
+        {"Message-ID", PR_INTERNET_MESSAGE_ID_W},
+        {"In-Reply-To", PR_IN_REPLY_TO_ID_W},
+        {"References", PR_INTERNET_REFERENCES_W}};
+    for (const auto& id : ids) {
+        std::string value = unfoldedTrimmed(rawValue(headers, id.header));
+        if (!value.empty()) out.set(id.tag, utf8ToUtf16(value));
+    }
+    std::string threadIndex = unfoldedTrimmed(rawValue(headers, "Thread-Index"));
+    if (!threadIndex.empty()) {
+        gsize length = 0;
+        guchar* decoded = g_base64_decode(threadIndex.c_str(), &length);
+        if (decoded && length >= 22) out.set(PR_CONVERSATION_INDEX, pst::Bytes(decoded, decoded + length));
+        g_free(decoded);
+    }
+}
+
+}  // namespace
+
+bool hasHeader(GMimeHeaderList* headers, const char* name) { return findHeader(headers, name) != nullptr; }
+
+std::u16string headerText(GMimeHeaderList* headers, const char* name, GMimeParserOptions* options) {
+    std::string value = unfoldedTrimmed(rawValue(headers, name));
+    if (value.empty()) return {};
+    char* decoded = g_mime_utils_header_decode_text(options, value.c_str());
+    std::u16string text = utf8ToUtf16(str(decoded));
+    g_free(decoded);
+    return text;
+}
+
+SubjectParts splitSubject(std::u16string_view subject) {
+    size_t letters = 0;
+    while (letters < subject.size() && letters < 4) {
+        char16_t c = subject[letters];
+        bool letter = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000);
+        if (!letter) break;
+        ++letters;
+    }
+    if (letters == 0 || letters > 3 || letters >= subject.size() || subject[letters] != u':')
+        return {u"", std::u16string(subject)};
+    size_t end = letters + 1;
+    while (end < subject.size() && subject[end] == u' ') ++end;
+    return {std::u16string(subject.substr(0, end)), std::u16string(subject.substr(end))};
+}
+
+void readEnvelope(GMimeMessage* message, GMimeParserOptions* options, std::string_view rawHeaders,
+                  std::string_view fallbackCharset, pst::MessageContent& out, Warnings& warnings) {
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+
+    std::u16string subject = headerText(headers, "Subject", options);
+    SubjectParts parts = splitSubject(subject);
+    out.set(PR_SUBJECT_W, subject);
+    out.set(PR_SUBJECT_PREFIX_W, parts.prefix);
+    out.set(PR_NORMALIZED_SUBJECT_W, parts.normalized);
+    out.set(PR_CONVERSATION_TOPIC_W, parts.normalized);
+
+    readAddresses(headers, options, out);
+    readDates(headers, out, warnings);
+    readIds(headers, out);
+
+    out.set(PR_IMPORTANCE, importanceOf(headers));
+    std::string priority = lowerAscii(unfoldedTrimmed(rawValue(headers, "Priority")));
+    if (priority == "urgent") out.set(PR_PRIORITY, PRIO_URGENT);
+    else if (priority == "non-urgent") out.set(PR_PRIORITY, PRIO_NONURGENT);
+    else if (priority == "normal") out.set(PR_PRIORITY, PRIO_NORMAL);
+
+    std::string sensitivity = lowerAscii(unfoldedTrimmed(rawValue(headers, "Sensitivity")));
+    int32_t sensitivityValue = SENSITIVITY_NONE;
+    if (sensitivity == "personal") sensitivityValue = SENSITIVITY_PERSONAL;
+    else if (sensitivity == "private") sensitivityValue = SENSITIVITY_PRIVATE;
+    else if (sensitivity == "company-confidential") sensitivityValue = SENSITIVITY_COMPANY_CONFIDENTIAL;
+    out.set(PR_SENSITIVITY, sensitivityValue);
+
+    // The header block, with CRLF line ends as Outlook keeps it.
+    std::string block;
+    block.reserve(rawHeaders.size() + rawHeaders.size() / 32);
+    for (size_t i = 0; i < rawHeaders.size(); ++i) {
+        char c = rawHeaders[i];
+        if (c == '\r' || c == '\0') continue;
+        if (c == '\n') block += "\r\n";
+        else block.push_back(c);
+    }
+    Warnings ignored;
+    std::string_view charset = isValidUtf8(block) ? std::string_view("utf-8") : fallbackCharset;
+    out.set(PR_TRANSPORT_MESSAGE_HEADERS_W, decodeText(block, charset, ignored).text);
+}
+
+}  // namespace eml

@@ -1,0 +1,33 @@
+#pragma once
+// Small helpers around GMime: library start-up, owning references to its
+// objects, and the decoded bytes of a part.
+
+#include <gmime/gmime.h>
+
+#include <memory>
+#include <string>
+
+namespace eml {
+
+// Initialises GMime once per process (safe to call from anywhere, any time).
+void ensureGMime();
+
+struct GObjectUnref {
+    void operator()(void* object) const { if (object) g_object_unref(object); }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+// The content of a leaf part with its transfer encoding removed.
+std::string decodedContent(GMimePart* part);
+
+// The object serialised as it would appear on the wire (headers and body).
+std::string serialised(GMimeObject* object);
+
+// Lower-case "type/subtype" of an object, "application/octet-stream" if none.
+std::string mimeType(GMimeObject* object);
+
+// A GMime string that may be null, as std::string.
+inline std::string str(const char* s) { return s ? std::string(s) : std::string(); }
+
+}  // namespace eml

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the parser fuzzer with clang and runs it for a bounded time on a
+# copy of the test corpus. Exit 77 (skipped) when clang or libFuzzer is
+# missing.
+set -euo pipefail
+source_dir=$1 build_dir=$2 seed_dir=$3 seconds=${4:-20}
+here=$(cd "$(dirname "$0")" && pwd)
+
+clangxx=$(command -v clang++ || command -v clang++-14 || true)
+if [[ -z $clangxx ]]; then echo "clang++ not found: fuzzer skipped"; exit 77; fi
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' >"$probe/p.cpp"
+if ! "$clangxx" -fsanitize=fuzzer,address "$probe/p.cpp" -o "$probe/p" 2>/dev/null; then
+  echo "clang cannot link libFuzzer (libclang-rt missing?): fuzzer skipped"; exit 77
+fi
+
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+cmake -S "$here" -B "$build_dir" "${generator[@]}" -DCMAKE_CXX_COMPILER="$clangxx" \
+      -DCMAKE_BUILD_TYPE= -DQUILLMERE_SOURCE_DIR="$source_dir" >/dev/null
+cmake --build "$build_dir" -j2 >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$probe" "$work"' EXIT
+cp "$seed_dir"/*.eml "$work"/
+# No leak checking: GMime keeps process-wide caches on purpose.
+ASAN_OPTIONS=detect_leaks=0 "$build_dir/eml_parser_fuzzer" -max_total_time="$seconds" -timeout=10 \
+  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$work"
