@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <map>
-#include <optional>
 #include <unordered_map>
 
 #include "pst/ndb/btree_writer.h"
@@ -331,8 +330,27 @@ private:
                 if (hasFPMap(s)) file_.write(fpmapOffset(s), fpmapPage(fpmapOffset(s)));
             }
             file_.extendTo(space_.fileEnd());
+            if (committedOnce_) recordGrowth(before);
         }
         return ib;
+    }
+
+    // Growing the file between commits ([MS-PST] "Growing the PST File"):
+    // the new sections get AMaps that hold only their map pages, and the
+    // HEADER, still with the last commit's ROOT, takes the new ibFileEof.
+    // So the file on disk never runs past what its HEADER describes for
+    // longer than it takes to write one page and the HEADER.
+    void recordGrowth(uint32_t firstNew) {
+        diskFree_.resize(space_.sectionCount(), 0);
+        for (uint32_t s = firstNew; s < space_.sectionCount(); ++s) {
+            AMapBits bits{};
+            const unsigned fixed = mapPagesInSection(s) * (kPageSize / kAMapBytesPerBit);
+            for (unsigned i = 0; i < fixed; ++i) bits[i >> 3] |= uint8_t(0x80u >> (i & 7));
+            diskFree_[s] = kSlotsPerSection - fixed;
+            file_.write(amapOffset(s), amapPage(amapOffset(s), bits));
+            space_.markDirty(amapOffset(s));
+        }
+        writeHeader(currentState(), kAMapValid2);
     }
 
     BlockEntry* find(Bid bid) {
@@ -491,40 +509,33 @@ private:
         h.unique = ++unique_;
         h.amapValid = amapValid;
         file_.writeNow(0, buildHeader(h));
-        headerValid_ = amapValid == kAMapValid2;
     }
 
-    // A commit follows the format's own protocol for changing allocations
-    // ([MS-PST] "Crash Recovery and AMap Rebuilding"): the HEADER of the
-    // last commit first goes to INVALID_AMAP, then the AMaps change in place,
-    // then a HEADER with the new ROOT goes back to VALID_AMAP2. The new
-    // B-trees and blocks only ever occupy space the last commit leaves free,
-    // and the AMaps first mark the space of both states; space only the old
-    // state used is freed once the new HEADER is on disk. So a crash at any
-    // point leaves a live HEADER whose every page and block is allocated in
-    // the AMaps, and a completed commit leaves them exact.
+    // A commit in two steps. The new B-trees go to space the last commit
+    // leaves free, and the AMaps are rewritten in place to mark the space of
+    // both the old and the new state; once that is on disk the HEADER
+    // switches to the new ROOT. Then the space only the old state used is
+    // freed and the AMaps and HEADER written again. A crash anywhere leaves
+    // a live HEADER whose every page and block is allocated in the AMaps
+    // (at worst some space stays marked in use and cbAMapFree is stale, both
+    // harmless), so fAMapValid can stay VALID_AMAP2 throughout; a completed
+    // commit leaves the AMaps exact.
     void commitNow() {
         if (!treesDirty_ && released_.empty()) return;
         if (treesDirty_) writeTrees();
-        if (headerValid_ && committed_) {
-            writeHeader(*committed_, kAMapInvalid);
-        }
-        file_.sync();  // blocks, B-trees and the INVALID_AMAP mark
         writeAMaps();
-        const bool freeing = !released_.empty();
-        if (freeing) {
-            writeHeader(currentState(), kAMapInvalid);
-            file_.sync();
-            for (auto [ib, size] : released_) space_.release(ib, size);
-            released_.clear();
-            writeAMaps();
-        }
         file_.sync();
-        committed_ = currentState();
-        writeHeader(*committed_, kAMapValid2);
+        writeHeader(currentState(), kAMapValid2);
         file_.sync();
+        committedOnce_ = true;
         treesDirty_ = false;
         bytesSinceCommit_ = 0;
+        if (released_.empty()) return;
+        for (auto [ib, size] : released_) space_.release(ib, size);
+        released_.clear();
+        writeAMaps();
+        writeHeader(currentState(), kAMapValid2);
+        file_.sync();
     }
 
     friend class TreeBuilder;
@@ -543,9 +554,8 @@ private:
     std::vector<uint64_t> btPages_;
     std::vector<uint32_t> diskFree_;
     Bref nbt_, bbt_;
-    std::optional<HeaderFields> committed_;  // the ROOT the file's HEADER holds
-    bool headerValid_ = false;
     bool treesDirty_ = false;
+    bool committedOnce_ = false;
     uint64_t bytesSinceCommit_ = 0;
     bool closed_ = false;
     bool broken_ = false;

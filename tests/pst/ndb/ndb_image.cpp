@@ -118,10 +118,7 @@ NdbImage loadNdb(const std::filesystem::path& path, Expect expect) {
     const uint64_t amapLast = g64(root + kRootAMapLast);
     const uint64_t amapFree = g64(root + kRootAMapFree);
     img.amapValid = root[kRootAMapValid];
-    // A writer that dies inside a commit leaves INVALID_AMAP, as the format
-    // asks; then only "everything reached is allocated" must hold.
-    const bool amapsClaimed = img.amapValid == kAMapValid2;
-    if (!amapsClaimed && expect != Expect::Crashed) problem("fAMapValid is not VALID_AMAP2");
+    if (img.amapValid != kAMapValid2) problem("fAMapValid is not VALID_AMAP2");
     if (r.size < img.fileEof) problem("file shorter than ibFileEof");
     if (img.fileEof < kFirstAMapOffset || (img.fileEof - kFirstAMapOffset) % kAMapCoverage)
         problem("ibFileEof not at a section boundary");
@@ -170,7 +167,7 @@ NdbImage loadNdb(const std::filesystem::path& path, Expect expect) {
         if (hasFMap(s)) { checkMapPage(fmapOffset(s), kPtypeFMap, nullptr); mark(fmapOffset(s), kPageSize, "FMap"); }
         if (hasFPMap(s)) { checkMapPage(fpmapOffset(s), kPtypeFPMap, nullptr); mark(fpmapOffset(s), kPageSize, "FPMap"); }
     }
-    if (amapsClaimed && expect != Expect::Outlook && freeSlots * 64 != amapFree) problem("cbAMapFree " + std::to_string(amapFree) + " but AMaps free " + std::to_string(freeSlots * 64));
+    if (expect == Expect::Clean && freeSlots * 64 != amapFree) problem("cbAMapFree " + std::to_string(amapFree) + " but AMaps free " + std::to_string(freeSlots * 64));
 
     // B-trees.
     std::function<void(uint64_t, uint64_t, uint8_t, int, uint64_t, unsigned&)> walk =
@@ -272,7 +269,7 @@ NdbImage loadNdb(const std::filesystem::path& path, Expect expect) {
         if (amap[s].empty()) continue;
         for (size_t i = 0; i < 496; ++i) img.leakedBytes += 64 * __builtin_popcount(amap[s][i] & ~reached[s][i]);
     }
-    if (exactAMaps && amapsClaimed && img.leakedBytes) problem(std::to_string(img.leakedBytes) + " bytes allocated but unreached");
+    if (exactAMaps && img.leakedBytes) problem(std::to_string(img.leakedBytes) + " bytes allocated but unreached");
     return img;
 }
 

@@ -53,6 +53,7 @@ struct NdbImage {
 enum class Expect {
     Clean,     // a file we closed: exact AMaps and free count
     Crashed,   // a file whose writer died: AMaps may claim unreached space
+               // and cbAMapFree may lag behind them
     Outlook,   // Outlook's own files: its free count is a loose hint
 };
 // Reads and checks.
