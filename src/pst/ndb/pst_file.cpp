@@ -11,6 +11,7 @@ namespace pst::ndb {
 
 namespace {
 constexpr size_t kBufferCapacity = 1 << 20;
+constexpr uint64_t kReserveStep = 16 << 20;
 }
 
 PstFile::PstFile(const std::filesystem::path& path) : path_(path) {
@@ -91,14 +92,17 @@ void PstFile::flush() {
 void PstFile::extendTo(uint64_t size) {
     if (fd_ < 0) throw NdbError(NdbError::Kind::Closed, "file is closed");
     if (size <= size_) return;
-    // Reserve the blocks now so that a full disk shows here and not as a
-    // failed write of data somewhere in the middle of the new space.
-    int err = ::posix_fallocate(fd_, static_cast<off_t>(size_), static_cast<off_t>(size - size_));
-    if (err == EOPNOTSUPP || err == EINVAL) {
-        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) fail("cannot extend", errno);
-    } else if (err != 0) {
-        fail("cannot extend", err);
+    // Reserve disk blocks ahead in large steps, so that a full disk shows
+    // here rather than as a failed write somewhere in the middle, then set
+    // the size itself, which is cheap over reserved blocks.
+    if (size > reserved_) {
+        uint64_t want = std::max(size, reserved_ + kReserveStep);
+        int err = ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(reserved_),
+                              static_cast<off_t>(want - reserved_));
+        if (err != 0 && errno != EOPNOTSUPP && errno != ENOSYS) fail("cannot extend", errno);
+        reserved_ = want;
     }
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) fail("cannot extend", errno);
     size_ = size;
 }
 

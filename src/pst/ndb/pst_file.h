@@ -39,6 +39,7 @@ private:
     std::vector<uint8_t> buffer_;
     uint64_t bufferOffset_ = 0;
     uint64_t size_ = 0;
+    uint64_t reserved_ = 0;  // disk blocks reserved up to here
 };
 
 }  // namespace pst::ndb
