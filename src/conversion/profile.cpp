@@ -54,7 +54,8 @@ std::shared_ptr<ProfileStore> Profile::addPstStore(const std::filesystem::path& 
     entry->readMessage = reader_;
     entry->entryId = hex(entry->store->recordKey());
     // Entry ids must tell stores apart even if a store has no record key.
-    entry->entryId += u"-" + fromUtf8(std::to_string(stores_.size() + 1));
+    entry->entryId.push_back(u'-');
+    entry->entryId += fromUtf8(std::to_string(stores_.size() + 1));
     stores_.push_back(entry);
     return entry;
 }
