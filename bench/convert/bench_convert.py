@@ -126,7 +126,7 @@ def main():
     convert_seconds, result = timed(["/usr/bin/time", "-f", "%M", args.converter, "--quiet", source, out],
                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     peak_kb = int(re.findall(r"^(\d+)$", result.stderr, re.M)[-1]) if re.findall(r"^(\d+)$", result.stderr, re.M) else 0
-    print(result.stdout.strip())
+    print("\n".join(result.stdout.strip().splitlines()[-2:]))
     if result.returncode != 0:
         print("converter exit status %d:\n%s" % (result.returncode, result.stderr[-2000:]))
     psts = [os.path.join(out, f) for f in os.listdir(out) if f.endswith(".pst")]
