@@ -17,10 +17,14 @@ bool keyLess(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 
 }  // namespace
 
-Hid buildBthPacked(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, const std::vector<uint8_t>& packed) {
+Hid buildBthPacked(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, const std::vector<uint8_t>& packed,
+                   Hid reservedHeader) {
     size_t leafRecord = size_t(keySize) + dataSize;
     if (packed.size() % leafRecord) throw std::invalid_argument("BTH records of the wrong size");
 
+    // The header comes first: readers expect a context's BTHHEADER at the
+    // heap's first HID.
+    Hid headerHid = reservedHeader ? reservedHeader : heap.allocate(std::vector<uint8_t>(kBthHeaderSize));
     Hid root = 0;
     uint8_t levels = 0;
     if (!packed.empty()) {
@@ -53,7 +57,8 @@ Hid buildBthPacked(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, const s
     putU8(header, dataSize);
     putU8(header, levels);
     putU32(header, root);
-    return heap.allocate(header);
+    heap.overwrite(headerHid, header);
+    return headerHid;
 }
 
 Hid buildBth(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, std::vector<BthRecord> records) {

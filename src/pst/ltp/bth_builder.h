@@ -15,10 +15,16 @@ struct BthRecord {
 };
 
 // Writes the records (sorted here by key as an unsigned little-endian number)
-// into the heap and returns the HID of the BTHHEADER.
+// into the heap and returns the HID of the BTHHEADER, allocated before the
+// records (so the first BTH of a heap has its header at the first HID).
 Hid buildBth(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, std::vector<BthRecord> records);
 
+inline constexpr size_t kBthHeaderSize = 8;
+
 // Same, for records already packed as key|data of fixed size and sorted.
-Hid buildBthPacked(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, const std::vector<uint8_t>& packed);
+// `reservedHeader`, when not 0, is an earlier kBthHeaderSize allocation to
+// hold the header.
+Hid buildBthPacked(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, const std::vector<uint8_t>& packed,
+                   Hid reservedHeader = 0);
 
 }  // namespace pst::ltp

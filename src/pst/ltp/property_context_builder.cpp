@@ -55,6 +55,7 @@ void PropertyContextBuilder::setObject(PropTag tag, ndb::Nid subnode, uint32_t s
 
 ndb::Bid PropertyContextBuilder::write() const {
     HeapBuilder heap(kClientSigPropertyContext);
+    Hid header = heap.allocate(std::vector<uint8_t>(kBthHeaderSize));  // first, where readers look for it
     std::vector<uint8_t> records;  // PC BTH records: wPropId | wPropType, dwValueHnid
     records.reserve(props_.size() * 8);
     for (auto& [id, v] : props_) {
@@ -64,7 +65,7 @@ ndb::Bid PropertyContextBuilder::write() const {
         putU16(records, static_cast<uint16_t>(v.type));
         putU32(records, hnid);
     }
-    Hid root = buildBthPacked(heap, 2, 6, records);  // std::map keeps ids sorted
+    Hid root = buildBthPacked(heap, 2, 6, records, header);  // std::map keeps ids sorted
     heap.setUserRoot(root);
     return ndb_.writeBlocks(heap.pages());
 }

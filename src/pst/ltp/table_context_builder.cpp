@@ -103,10 +103,6 @@ void TableContextBuilder::clearRows() {
 NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) const {
     HeapBuilder heap(kClientSigTableContext);
     Subnodes subnodes;
-    constexpr size_t kTcInfoFixed = 22;
-    std::vector<uint8_t> tcinfo(kTcInfoFixed + 8 * columns_.size());
-    Hid tcinfoHid = heap.allocate(tcinfo);  // filled in below
-
     // Row index: row ids in ascending order with their row numbers.
     std::vector<uint32_t> order(rowIds_.size());
     std::iota(order.begin(), order.end(), 0u);
@@ -117,7 +113,10 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) const {
         putU32(index, rowIds_[i]);
         putU32(index, i);
     }
-    Hid rowIndexHid = buildBthPacked(heap, 4, 4, index);
+    Hid rowIndexHid = buildBthPacked(heap, 4, 4, index);  // its header at the first HID, as readers expect
+    constexpr size_t kTcInfoFixed = 22;
+    std::vector<uint8_t> tcinfo(kTcInfoFixed + 8 * columns_.size());
+    Hid tcinfoHid = heap.allocate(tcinfo);  // filled in below
 
     // Variable-size cells go to the heap (or a subnode) and their HNIDs into the rows.
     std::vector<uint8_t> matrix = matrix_;

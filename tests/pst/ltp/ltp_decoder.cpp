@@ -70,6 +70,8 @@ DecodedBth decodeBth(const DecodedHeap& heap, uint32_t hid) {
 std::map<uint16_t, DecodedProp> decodePc(const FakeNdbWriter& ndb, ndb::Bid data, ndb::Bid subnode) {
     DecodedHeap heap = decodeHeap(ndb.blocks.at(data));
     if (heap.clientSig != 0xBC) throw std::runtime_error("not a PC");
+    // Readers look for a PC's BTHHEADER at the first HID.
+    if (heap.userRoot != 0x20) throw std::runtime_error("PC BTHHEADER is not the first allocation");
     DecodedBth bth = decodeBth(heap, heap.userRoot);
     if (bth.keySize != 2 || bth.dataSize != 6) throw std::runtime_error("bad PC BTH sizes");
     std::map<uint16_t, DecodedProp> out;
@@ -88,6 +90,8 @@ std::map<uint16_t, DecodedProp> decodePc(const FakeNdbWriter& ndb, ndb::Bid data
 DecodedTable decodeTc(const FakeNdbWriter& ndb, ndb::Bid data, ndb::Bid subnode) {
     DecodedHeap heap = decodeHeap(ndb.blocks.at(data));
     if (heap.clientSig != 0x7C) throw std::runtime_error("not a TC");
+    // Readers look for the row index BTHHEADER at the first HID.
+    if (heap.item(0x20).at(0) != 0xB5) throw std::runtime_error("TC row index header is not the first allocation");
     auto info = heap.item(heap.userRoot);
     if (info.at(0) != 0x7C) throw std::runtime_error("bad TCINFO");
     DecodedTable t;

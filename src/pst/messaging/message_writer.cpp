@@ -1,0 +1,218 @@
+#include "pst/messaging/message_writer.h"
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <stdexcept>
+
+#include "pst/ltp/property_context_builder.h"
+#include "pst/ltp/table_context_builder.h"
+#include "pst/ltp/value_encoding.h"
+#include "pst/messaging/property_tags.h"
+#include "pst/messaging/table_templates.h"
+
+namespace pst::messaging {
+namespace {
+
+// Recipient table and attachment table subnodes of a message ([MS-PST] "Special Internal NIDs").
+constexpr ndb::Nid kNidRecipientTable = 0x692;
+constexpr ndb::Nid kNidAttachmentTable = 0x671;
+// Embedded messages within embedded messages, as deep as any mail client nests them.
+constexpr int kMaxEmbeddingDepth = 32;
+
+// Attachment properties shown in the attachment table beyond the template's.
+constexpr PropTag kAttachmentRowExtras[] = {
+    tags::AttachLongFilename, tags::AttachMimeTag, 0x3703001F /* PidTagAttachExtension */,
+    0x3712001F /* PidTagAttachContentId */, 0x37140003 /* PidTagAttachFlags */,
+    0x7FFE000B /* PidTagAttachmentHidden */, tags::AttachNum, tags::ObjectType};
+
+const Property* findIn(const std::vector<Property>& props, PropTag tag) {
+    for (auto& p : props)
+        if (ltp::storedTag(p.tag) == ltp::storedTag(tag)) return &p;
+    return nullptr;
+}
+
+bool hasId(const std::vector<Property>& props, uint16_t id) {
+    return std::any_of(props.begin(), props.end(), [&](const Property& p) { return tagId(p.tag) == id; });
+}
+
+Bytes randomKey() {
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    Bytes key(16);
+    for (size_t i = 0; i < 16; i += 8) {
+        uint64_t x = rng();
+        for (int k = 0; k < 8; ++k) key[i + k] = uint8_t(x >> (8 * k));
+    }
+    return key;
+}
+
+std::u16string joinNames(const std::vector<RecipientRow>& recipients, int32_t type) {
+    std::u16string out;
+    for (auto& r : recipients) {
+        auto* t = findIn(r.props, tags::RecipientType);
+        auto* n = findIn(r.props, tags::DisplayName);
+        if (!t || !n) continue;
+        auto* tv = std::get_if<int32_t>(&t->value);
+        auto* nv = std::get_if<std::u16string>(&n->value);
+        if (!tv || !nv || (*tv & 0x0F) != type) continue;
+        if (!out.empty()) out += u"; ";
+        out += *nv;
+    }
+    return out;
+}
+
+}  // namespace
+
+uint64_t valueSize(const Property& p) {
+    if (auto* b = std::get_if<Bytes>(&p.value)) return b->size();
+    if (auto* s = std::get_if<std::u16string>(&p.value)) return 2 * s->size();
+    if (auto* v = std::get_if<std::vector<std::u16string>>(&p.value)) {
+        uint64_t n = 4;
+        for (auto& s : *v) n += 4 + 2 * s.size();
+        return n;
+    }
+    if (auto* v = std::get_if<std::vector<Bytes>>(&p.value)) {
+        uint64_t n = 4;
+        for (auto& b : *v) n += 4 + b.size();
+        return n;
+    }
+    size_t fixed = ltp::fixedSize(ltp::storedType(tagType(p.tag)));
+    return fixed ? fixed : 16;
+}
+
+WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
+    if (depth > kMaxEmbeddingDepth) throw std::invalid_argument("embedded messages nested too deeply");
+    ltp::Subnodes subnodes;
+    ltp::PropertyContextBuilder pc(ndb_, subnodes);
+    WrittenMessage out;
+    uint64_t size = 0;
+
+    for (auto& p : message.props) {
+        if (tagType(p.tag) == PropType::Object) continue;  // only attachments hold objects
+        pc.set(p.tag, p.value);
+        size += valueSize(p);
+    }
+    for (auto& n : message.named) {
+        Property p{makeTag(names_.idFor(n.name), n.type), n.value};
+        pc.set(p.tag, p.value);
+        size += valueSize(p);
+    }
+
+    // Recipients: the template's columns and every column a row brings.
+    std::vector<PropTag> recipientColumns = recipientTableColumns();
+    for (auto& r : message.recipients)
+        for (auto& p : r.props)
+            if (tagType(p.tag) != PropType::Object) recipientColumns.push_back(ltp::storedTag(p.tag));
+    ltp::TableContextBuilder recipients(recipientColumns);
+    for (size_t i = 0; i < message.recipients.size(); ++i) {
+        std::vector<Property> row = message.recipients[i].props;
+        row.push_back({tags::RowId, int32_t(i)});
+        if (!findIn(row, tags::ObjectType)) row.push_back({tags::ObjectType, tags::ObjectTypeMailUser});
+        if (!findIn(row, tags::DisplayType)) row.push_back({tags::DisplayType, int32_t(0)});
+        if (!findIn(row, tags::Responsibility)) row.push_back({tags::Responsibility, false});
+        row.push_back({tags::LtpRowVer, int32_t(1)});
+        for (auto& p : row) size += valueSize(p);
+        recipients.addRow(static_cast<uint32_t>(i), row);
+    }
+    subnodes.add(kNidRecipientTable, recipients.write(ndb_));
+
+    if (!message.attachments.empty()) {
+        std::vector<PropTag> columns = attachmentTableColumns();
+        columns.insert(columns.end(), std::begin(kAttachmentRowExtras), std::end(kAttachmentRowExtras));
+        ltp::TableContextBuilder table(columns);
+        for (size_t i = 0; i < message.attachments.size(); ++i) {
+            ndb::Nid nid = subnodes.allocate(ndb::NID_TYPE_ATTACHMENT);
+            std::vector<Property> row;
+            size += writeAttachment(message.attachments[i], static_cast<uint32_t>(i), subnodes, nid, row, depth);
+            table.addRow(nid, row);
+        }
+        subnodes.add(kNidAttachmentTable, table.write(ndb_));
+    }
+
+    // What the store computes when the message does not say.
+    auto addComputed = [&](PropTag tag, PropValue value) {
+        if (hasId(message.props, tagId(tag))) return;
+        Property p{tag, std::move(value)};
+        pc.set(p.tag, p.value);
+        size += valueSize(p);
+        out.computed.push_back(std::move(p));
+    };
+    addComputed(tags::MessageClass, std::u16string(u"IPM.Note"));
+    addComputed(tags::CreationTime, now_);
+    addComputed(tags::LastModificationTime, now_);
+    addComputed(tags::SearchKey, randomKey());
+    addComputed(tags::DisplayTo, joinNames(message.recipients, 1));
+    addComputed(tags::DisplayCc, joinNames(message.recipients, 2));
+    addComputed(tags::DisplayBcc, joinNames(message.recipients, 3));
+
+    int32_t flags = 0;
+    if (auto* f = findIn(message.props, tags::MessageFlags))
+        if (auto* v = std::get_if<int32_t>(&f->value)) flags = *v;
+    if (!message.attachments.empty()) flags |= tags::MsgFlagHasAttach;
+    else flags &= ~tags::MsgFlagHasAttach;
+    Property flagProp{tags::MessageFlags, flags};
+    Property hasAttach{tags::HasAttachments, !message.attachments.empty()};
+    size += 4 + 1 + 4;
+    out.size = static_cast<uint32_t>(std::min<uint64_t>(size, INT32_MAX));
+    Property sizeProp{tags::MessageSize, int32_t(out.size)};
+    for (auto* p : {&flagProp, &hasAttach, &sizeProp}) {
+        pc.set(p->tag, p->value);
+        out.computed.push_back(*p);
+    }
+    out.read = (flags & tags::MsgFlagRead) != 0;
+
+    out.blocks.data = pc.write();
+    out.blocks.subnode = subnodes.write(ndb_);
+    return out;
+}
+
+uint64_t MessageWriter::writeAttachment(const AttachmentContent& attachment, uint32_t number,
+                                        ltp::Subnodes& messageSubnodes, ndb::Nid nid,
+                                        std::vector<Property>& rowProps, int depth) {
+    ltp::Subnodes subnodes;
+    ltp::PropertyContextBuilder pc(ndb_, subnodes);
+    uint64_t size = 0;
+    for (auto& p : attachment.props) {
+        if (tagType(p.tag) == PropType::Object) continue;
+        if (attachment.embedded && tagId(p.tag) == tagId(tags::AttachDataBinary)) continue;
+        pc.set(p.tag, p.value);
+        size += valueSize(p);
+        rowProps.push_back(p.tag == tags::AttachDataBinary ? Property{} : p);
+    }
+    std::erase_if(rowProps, [](const Property& p) { return p.tag == 0; });
+
+    auto addDefault = [&](PropTag tag, PropValue value) {
+        if (hasId(attachment.props, tagId(tag))) return;
+        Property p{tag, std::move(value)};
+        pc.set(p.tag, p.value);
+        rowProps.push_back(std::move(p));
+    };
+    addDefault(tags::AttachMethod, attachment.embedded ? tags::AttachEmbeddedMsg : tags::AttachByValue);
+    addDefault(tags::RenderingPosition, int32_t(-1));
+    addDefault(tags::ObjectType, tags::ObjectTypeAttachment);
+    addDefault(tags::AttachNum, int32_t(number));
+    addDefault(tags::CreationTime, now_);
+    addDefault(tags::LastModificationTime, now_);
+
+    if (attachment.embedded) {
+        WrittenMessage embedded = write(*attachment.embedded, depth + 1);
+        ndb::Nid embeddedNid = subnodes.allocate(ndb::NID_TYPE_NORMAL_MESSAGE);
+        subnodes.add(embeddedNid, embedded.blocks);
+        pc.setObject(tags::AttachDataObject, embeddedNid, embedded.size);
+        size += embedded.size;
+    }
+    size = std::min<uint64_t>(size + 64, INT32_MAX);
+    Property sizeProp{tags::AttachSize, int32_t(size)};
+    if (!hasId(attachment.props, tagId(tags::AttachSize))) {
+        pc.set(sizeProp.tag, sizeProp.value);
+        rowProps.push_back(sizeProp);
+    }
+
+    ltp::NodeBlocks blocks;
+    blocks.data = pc.write();
+    blocks.subnode = subnodes.write(ndb_);
+    messageSubnodes.add(nid, blocks);
+    return size;
+}
+
+}  // namespace pst::messaging

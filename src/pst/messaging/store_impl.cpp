@@ -1,0 +1,305 @@
+#include "pst/messaging/store_impl.h"
+
+#include <random>
+
+#include "pst/ltp/property_context_builder.h"
+#include "pst/ltp/table_context_builder.h"
+#include "pst/messaging/entry_id.h"
+#include "pst/messaging/message_writer.h"
+#include "pst/messaging/property_tags.h"
+#include "pst/messaging/table_templates.h"
+#include "util/keyed_collection.h"
+
+namespace pst {
+namespace {
+
+ndb::CryptMethod cryptOf(Encoding e) { return e == Encoding::None ? ndb::CryptMethod::None : ndb::CryptMethod::Permute; }
+
+StoreError::Kind kindOf(ndb::NdbError::Kind k) {
+    switch (k) {
+        case ndb::NdbError::Kind::DiskFull: return StoreError::Kind::DiskFull;
+        case ndb::NdbError::Kind::Closed: return StoreError::Kind::Closed;
+        case ndb::NdbError::Kind::InvalidArgument: return StoreError::Kind::InvalidArgument;
+        default: return StoreError::Kind::Io;
+    }
+}
+
+// Runs f, reporting every failure below as a StoreError.
+template <class F>
+auto guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const StoreError&) {
+        throw;
+    } catch (const ndb::NdbError& e) {
+        throw StoreError(kindOf(e.kind()), e.what());
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::invalid_argument& e) {
+        throw StoreError(StoreError::Kind::InvalidArgument, e.what());
+    } catch (const std::length_error& e) {
+        throw StoreError(StoreError::Kind::InvalidArgument, e.what());
+    } catch (const std::out_of_range& e) {
+        throw StoreError(StoreError::Kind::InvalidArgument, e.what());
+    }
+}
+
+FileTime fileTimeNow() {
+    using namespace std::chrono;
+    auto since1970 = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    return FileTime{static_cast<uint64_t>(since1970) * 10 + 116444736000000000ull};
+}
+
+Bytes newProviderUid() {
+    std::random_device rd;
+    Bytes uid(16);
+    for (auto& b : uid) b = static_cast<uint8_t>(rd());
+    return uid;
+}
+
+}  // namespace
+
+std::unique_ptr<Store> Store::create(const std::filesystem::path& file, const std::u16string& displayName,
+                                     const StoreOptions& options) {
+    return guarded([&]() -> std::unique_ptr<Store> {
+        auto ndb = ndb::NdbWriter::create(file, cryptOf(options.encoding));
+        auto store = std::make_unique<messaging::StoreImpl>(std::move(ndb), displayName, options);
+        store->initialize();
+        return store;
+    });
+}
+
+namespace messaging {
+using namespace pst::tags;
+
+StoreImpl::StoreImpl(std::unique_ptr<ndb::NdbWriter> ndb, std::u16string displayName, const StoreOptions& options)
+    : ndb_(std::move(ndb)), displayName_(std::move(displayName)), options_(options), recordKey_(newProviderUid()),
+      lastCommit_(std::chrono::steady_clock::now()) {}
+
+StoreImpl::~StoreImpl() {
+    if (!open_) return;
+    try {
+        close();
+    } catch (...) {
+        // The last committed state stays on disk; nothing else to do here.
+    }
+}
+
+void StoreImpl::requireOpen() const {
+    if (!open_) throw StoreError(StoreError::Kind::Closed, "the store is closed");
+}
+
+Bytes StoreImpl::entryId(uint32_t nid) const { return makeEntryId(recordKey_, nid); }
+
+FolderState& StoreImpl::addFolderState(ndb::Nid nid, ndb::Nid parent, std::u16string name,
+                                       std::u16string containerClass, bool search) {
+    FolderState& f = folders_[nid];
+    f.nid = nid;
+    f.parent = parent;
+    f.foldedName = quillmere::foldKeyCase(name);
+    f.name = std::move(name);
+    f.containerClass = std::move(containerClass);
+    f.searchFolder = search;
+    if (!search) f.contents = std::make_unique<ltp::TableContextBuilder>(contentsTableColumns());
+    if (parent != nid) {
+        FolderState& p = folders_.at(parent);
+        p.children.push_back(nid);
+        p.pcDirty = p.hierarchyDirty = true;
+        if (p.parent != p.nid) folders_.at(p.parent).hierarchyDirty = true;
+    }
+    return f;
+}
+
+void StoreImpl::initialize() {
+    addFolderState(kNidRootFolder, kNidRootFolder, u"", u"");
+    addFolderState(kNidIpmSubtree, kNidRootFolder, u"Top of Personal Folders", u"");
+    addFolderState(kNidSearchRoot, kNidRootFolder, u"Search Root", u"");
+    addFolderState(kNidSpamSearchFolder, kNidRootFolder, u"SPAM Search Folder 2", u"", true);
+    addFolderState(kNidDeletedItems, kNidIpmSubtree, u"Deleted Items", u"IPF.Note");
+    guarded([&] {
+        writeStaticNodes();
+        commit();
+        return 0;
+    });
+}
+
+void StoreImpl::writeStaticNodes() {
+    {  // the message store ([MS-PST] "Minimum Set of Required Properties")
+        ltp::Subnodes subnodes;
+        ltp::PropertyContextBuilder pc(*ndb_, subnodes);
+        pc.set(RecordKey, recordKey_);
+        pc.set(DisplayName, displayName_);
+        pc.set(IpmSubtreeEntryId, entryId(kNidIpmSubtree));
+        pc.set(IpmWastebasketEntryId, entryId(kNidDeletedItems));
+        pc.set(FinderEntryId, entryId(kNidSearchRoot));
+        // FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_WASTEBASKET_VALID | FOLDER_FINDER_VALID
+        pc.set(ValidFolderMask, int32_t(0x89));
+        pc.set(PstPassword, int32_t(0));
+        ndb::Bid data = pc.write();
+        ndb_->putNode(kNidMessageStore, data, subnodes.write(*ndb_), 0);
+    }
+    auto putTable = [&](ndb::Nid nid, std::vector<PropTag> columns) {
+        ltp::TableContextBuilder table(std::move(columns));
+        ltp::NodeBlocks b = table.write(*ndb_);
+        ndb_->putNode(nid, b.data, b.subnode, 0);
+    };
+    putTable(kNidHierarchyTableTemplate, hierarchyTableColumns());
+    putTable(kNidContentsTableTemplate, contentsTableColumns());
+    putTable(kNidAssocContentsTableTemplate, assocContentsTableColumns());
+    putTable(kNidSearchContentsTableTemplate, searchContentsTableColumns());
+    putTable(kNidAttachmentTableTemplate, attachmentTableColumns());
+    putTable(kNidRecipientTableTemplate, recipientTableColumns());
+    // Empty search queues ([MS-PST] "Search Management Queue (SMQ)", "Search Activity List (SAL)").
+    ndb_->putNode(kNidSearchManagementQueue, ndb_->writeData({}), 0, 0);
+    ndb_->putNode(kNidSearchActivityList, ndb_->writeData({}), 0, 0);
+}
+
+void StoreImpl::writeFolder(FolderState& f) {
+    uint32_t index = ndb::nidIndex(f.nid);
+    if (f.pcDirty) {
+        ltp::Subnodes subnodes;
+        ltp::PropertyContextBuilder pc(*ndb_, subnodes);
+        pc.set(DisplayName, f.name);
+        pc.set(ContentCount, int32_t(f.contentCount));
+        pc.set(ContentUnreadCount, int32_t(f.unreadCount));
+        pc.set(Subfolders, !f.children.empty());
+        if (!f.containerClass.empty()) pc.set(ContainerClass, f.containerClass);
+        ndb::Bid data = pc.write();
+        ndb_->putNode(f.nid, data, subnodes.write(*ndb_), f.parent);
+        f.pcDirty = false;
+    }
+    if (f.searchFolder) return;
+    if (f.hierarchyDirty) {
+        ltp::TableContextBuilder table(hierarchyTableColumns());
+        for (ndb::Nid childNid : f.children) {
+            const FolderState& c = folders_.at(childNid);
+            std::vector<Property> row{{DisplayName, c.name},
+                                      {ContentCount, int32_t(c.contentCount)},
+                                      {ContentUnreadCount, int32_t(c.unreadCount)},
+                                      {Subfolders, !c.children.empty()},
+                                      {PstHiddenCount, int32_t(0)},
+                                      {PstHiddenUnread, int32_t(0)},
+                                      {LtpRowVer, int32_t(1)}};
+            if (!c.containerClass.empty()) row.push_back({ContainerClass, c.containerClass});
+            table.addRow(childNid, row);
+        }
+        ltp::NodeBlocks b = table.write(*ndb_);
+        ndb_->putNode(ndb::makeNid(ndb::NID_TYPE_HIERARCHY_TABLE, index), b.data, b.subnode, 0);
+        f.hierarchyDirty = false;
+    }
+    if (f.contentsDirty) {
+        ltp::NodeBlocks b = f.contents->write(*ndb_);
+        ndb_->putNode(ndb::makeNid(ndb::NID_TYPE_CONTENTS_TABLE, index), b.data, b.subnode, 0);
+        f.contentsDirty = false;
+    }
+    if (!f.assocWritten) {
+        ltp::TableContextBuilder table(assocContentsTableColumns());
+        ltp::NodeBlocks b = table.write(*ndb_);
+        ndb_->putNode(ndb::makeNid(ndb::NID_TYPE_ASSOC_CONTENTS_TABLE, index), b.data, b.subnode, 0);
+        f.assocWritten = true;
+    }
+}
+
+const FolderState& StoreImpl::folder(FolderId id) const {
+    auto it = folders_.find(id);
+    if (it == folders_.end()) throw StoreError(StoreError::Kind::NotFound, "no folder with NID " + std::to_string(id));
+    return it->second;
+}
+
+FolderState& StoreImpl::folder(FolderId id) {
+    return const_cast<FolderState&>(static_cast<const StoreImpl*>(this)->folder(id));
+}
+
+FolderInfo StoreImpl::info(const FolderState& f) const {
+    return FolderInfo{f.nid, f.name, f.contentCount, f.unreadCount, !f.children.empty()};
+}
+
+std::vector<FolderInfo> StoreImpl::subfolders(FolderId parent) const {
+    std::vector<FolderInfo> out;
+    for (ndb::Nid child : folder(parent).children) out.push_back(info(folders_.at(child)));
+    return out;
+}
+
+std::optional<FolderId> StoreImpl::findFolder(FolderId parent, const std::u16string& name) const {
+    std::u16string folded = quillmere::foldKeyCase(name);
+    for (ndb::Nid child : folder(parent).children)
+        if (folders_.at(child).foldedName == folded) return child;
+    return std::nullopt;
+}
+
+FolderInfo StoreImpl::folderInfo(FolderId id) const { return info(folder(id)); }
+
+FolderId StoreImpl::createFolder(FolderId parent, const std::u16string& name) {
+    requireOpen();
+    const FolderState& p = folder(parent);
+    if (p.searchFolder) throw StoreError(StoreError::Kind::InvalidArgument, "a search folder has no subfolders");
+    if (name.empty()) throw StoreError(StoreError::Kind::InvalidArgument, "a folder needs a name");
+    if (findFolder(parent, name)) throw StoreError(StoreError::Kind::FolderExists, "the folder already exists");
+    return guarded([&] {
+        ndb::Nid nid;
+        do nid = ndb_->allocateNid(ndb::NID_TYPE_NORMAL_FOLDER);
+        while (folders_.count(nid) || ndb::nidIndex(nid) <= ndb::nidIndex(kNidDeletedItems));
+        addFolderState(nid, parent, name, u"IPF.Note");
+        commitIfDue();
+        return nid;
+    });
+}
+
+MessageId StoreImpl::addMessage(FolderId folderId, const MessageContent& message) {
+    requireOpen();
+    FolderState& f = folder(folderId);
+    if (f.searchFolder) throw StoreError(StoreError::Kind::InvalidArgument, "messages cannot go into a search folder");
+    return guarded([&] {
+        MessageWriter writer(*ndb_, names_, fileTimeNow());
+        WrittenMessage written = writer.write(message);
+        ndb::Nid nid = ndb_->allocateNid(ndb::NID_TYPE_NORMAL_MESSAGE);
+        ndb_->putNode(nid, written.blocks.data, written.blocks.subnode, f.nid);
+
+        std::vector<const Property*> row;
+        row.reserve(message.props.size() + written.computed.size() + 1);
+        for (auto& p : message.props) row.push_back(&p);
+        for (auto& p : written.computed) row.push_back(&p);
+        Property rowVer{LtpRowVer, int32_t(1)};
+        row.push_back(&rowVer);
+        f.contents->addRow(nid, row);
+        ++f.contentCount;
+        if (!written.read) ++f.unreadCount;
+        f.pcDirty = f.contentsDirty = true;
+        if (f.parent != f.nid) folders_.at(f.parent).hierarchyDirty = true;
+        commitIfDue();
+        return nid;
+    });
+}
+
+void StoreImpl::commitIfDue() {
+    auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastCommit_).count();
+    if (ndb_->bytesWrittenSinceCommit() >= options_.commitEveryBytes || elapsed >= options_.commitEverySeconds)
+        commit();
+}
+
+void StoreImpl::commit() {
+    requireOpen();
+    guarded([&] {
+        for (auto& [nid, f] : folders_) writeFolder(f);
+        if (names_.dirty()) {
+            ltp::NodeBlocks b = names_.write(*ndb_);
+            ndb_->putNode(kNidNameToIdMap, b.data, b.subnode, 0);
+        }
+        ndb_->commit();
+        lastCommit_ = std::chrono::steady_clock::now();
+        return 0;
+    });
+}
+
+void StoreImpl::close() {
+    if (!open_) return;
+    commit();
+    guarded([&] {
+        ndb_->close();
+        return 0;
+    });
+    open_ = false;
+}
+
+}  // namespace messaging
+}  // namespace pst
