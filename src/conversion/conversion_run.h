@@ -56,8 +56,9 @@ std::u16string outlookErrorText();
 // The text of the box that ends a run with failures.
 std::u16string failureSummaryText(const std::vector<RowFailure>& failures);
 
-// PR_MESSAGE_FLAGS of an imported message: read, and has-attachment exactly
-// when it has attachments; other bits as the import left them.
+// PR_MESSAGE_FLAGS of an imported message: the flags the import gave it with
+// the read bit added; without any, read and has-attachment exactly when it
+// has attachments.
 int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool hasAttachments);
 
 class ConversionRun {

@@ -14,13 +14,10 @@ constexpr int32_t kMessageFlagHasAttachment = 0x10;
 }  // namespace
 
 int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool hasAttachments) {
-    int32_t flags = existingFlags.empty() ? 0 : existingFlags.front();
-    flags |= kMessageFlagRead;
-    if (hasAttachments)
-        flags |= kMessageFlagHasAttachment;
-    else
-        flags &= ~kMessageFlagHasAttachment;
-    return flags;
+    // The import knows which attachments the user sees (inline pictures are
+    // not counted); without its word the attachment table decides.
+    if (!existingFlags.empty()) return existingFlags.front() | kMessageFlagRead;
+    return kMessageFlagRead | (hasAttachments ? kMessageFlagHasAttachment : 0);
 }
 
 void ConversionRun::ImportMessages() {

@@ -41,8 +41,9 @@ TEST(RowFolderPathTest, FolderBelowTheDriveRoot) {
 TEST(MessageFlagsTest, ReadAlwaysAttachmentOnlyWhenPresent) {
     EXPECT_EQ(importedMessageFlags({}, false), 0x01);
     EXPECT_EQ(importedMessageFlags({}, true), 0x11);
-    EXPECT_EQ(importedMessageFlags({0x10}, false), 0x01);  // a wrong claim is dropped
-    EXPECT_EQ(importedMessageFlags({0x200}, true), 0x211);  // other bits are kept
+    // The import's own word on attachments stands (inline pictures do not count).
+    EXPECT_EQ(importedMessageFlags({0x00}, true), 0x01);
+    EXPECT_EQ(importedMessageFlags({0x210}, true), 0x211);
 }
 
 TEST(StepRunnerTest, StopsUntilSwitchedThenSkips) {
