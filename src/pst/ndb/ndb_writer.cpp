@@ -62,6 +62,7 @@ class TreeBuilder {
 public:
     explicit TreeBuilder(Writer& w) : w_(w) {}
     void add(std::span<const uint8_t> block);
+    void addExisting(Bid bid, size_t size);
     Bid finish();
     bool empty() const { return leaves_.empty() && xblocks_.empty(); }
 
@@ -116,6 +117,20 @@ public:
             if (blocks.size() == 1) return writeBlock(blocks[0], false);
             TreeBuilder tree(*this);
             for (auto& b : blocks) tree.add(b);
+            return tree.finish();
+        });
+    }
+
+    Bid writeDataTree(const std::vector<Bid>& blocks) override {
+        return guarded([&] {
+            if (blocks.empty()) throw invalid("writeDataTree: no blocks");
+            for (Bid b : blocks) {
+                if (b & kBidInternalBit) throw invalid("writeDataTree: not a data block");
+                requireBlock(b);
+            }
+            if (blocks.size() == 1) return blocks[0];
+            TreeBuilder tree(*this);
+            for (Bid b : blocks) tree.addExisting(b, find(b)->cb);
             return tree.finish();
         });
     }
@@ -562,10 +577,12 @@ private:
     NdbError::Kind brokenKind_ = NdbError::Kind::Io;
 };
 
-void TreeBuilder::add(std::span<const uint8_t> block) {
-    leaves_.push_back(w_.writeBlock(block, false));
-    leafBytes_ += block.size();
-    total_ += block.size();
+void TreeBuilder::add(std::span<const uint8_t> block) { addExisting(w_.writeBlock(block, false), block.size()); }
+
+void TreeBuilder::addExisting(Bid bid, size_t size) {
+    leaves_.push_back(bid);
+    leafBytes_ += size;
+    total_ += size;
     if (total_ > UINT32_MAX) throw invalid("value larger than a data tree can hold (4 GiB)");
     if (leaves_.size() == kXBlockMaxEntries) closeXBlock();
 }

@@ -87,6 +87,13 @@ public:
     // bytes): one block gives that block's bid, more give a data tree. Used
     // by the heap-on-node, whose pages must be the data tree's blocks.
     virtual Bid writeBlocks(const std::vector<std::vector<uint8_t>>& blocks) = 0;
+    // A data tree over data blocks written before (bids from writeData or
+    // writeBlocks of single blocks, each at most kMaxBlockPayload bytes), so
+    // that a value that grows at its end (a table's row matrix) rewrites only
+    // its last block and the tree above it. One bid gives that bid back.
+    virtual Bid writeDataTree(const std::vector<Bid>& blocks) {
+        throw NdbError(NdbError::Kind::InvalidArgument, "writeDataTree is not supported by this writer");
+    }
 
     // Streams a large value block by block without holding it in memory.
     class DataStream {

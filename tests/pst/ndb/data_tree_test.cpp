@@ -14,7 +14,7 @@ constexpr size_t kPerXBlock = 1021;
 Nid message(uint32_t i) { return makeNid(NID_TYPE_NORMAL_MESSAGE, 0x10000 + i); }
 }  // namespace
 
-TEST(DataTrees, ShapeFollowsSize) {
+TEST(NdbDataTrees, ShapeFollowsSize) {
     struct Case { size_t size; int level; };
     const Case cases[] = {
         {0, 0}, {1, 0}, {kMaxBlockPayload, 0}, {kMaxBlockPayload + 1, 1},
@@ -37,7 +37,7 @@ TEST(DataTrees, ShapeFollowsSize) {
     expectPffinfoAccepts(file);
 }
 
-TEST(DataTrees, HeapPagesKeepTheirBoundaries) {
+TEST(NdbDataTrees, HeapPagesKeepTheirBoundaries) {
     auto file = scratchFile("pages.pst");
     auto w = NdbWriter::create(file, CryptMethod::Permute);
     std::vector<std::vector<uint8_t>> pages{pattern(3000, 1), pattern(kMaxBlockPayload, 2), pattern(17, 3)};
@@ -63,7 +63,7 @@ TEST(DataTrees, HeapPagesKeepTheirBoundaries) {
     }
 }
 
-TEST(DataTrees, StreamedValueOf50MB) {
+TEST(NdbDataTrees, StreamedValueOf50MB) {
     auto file = scratchFile("stream.pst");
     auto w = NdbWriter::create(file, CryptMethod::Permute);
     auto stream = w->openDataStream();
@@ -85,7 +85,7 @@ TEST(DataTrees, StreamedValueOf50MB) {
     expectPffinfoAccepts(file);
 }
 
-TEST(SubnodeTrees, LeafAndIntermediateForms) {
+TEST(NdbSubnodeTrees, LeafAndIntermediateForms) {
     auto file = scratchFile("subnodes.pst");
     auto w = NdbWriter::create(file, CryptMethod::Permute);
     const size_t counts[] = {1, 340, 341, 5000};
@@ -117,4 +117,36 @@ TEST(SubnodeTrees, LeafAndIntermediateForms) {
     Bid shared = img.subnodes(img.nodes.at(message(3)).subnode)[0].data;
     EXPECT_EQ(img.blocks.at(shared).cRef, 5001);
     expectPffinfoAccepts(file);
+}
+
+// A value that grows at its end keeps its leading blocks: the new tree
+// shares them with the old one, and only the replaced tail is freed.
+TEST(NdbDataTrees, TreesOverExistingBlocksShareThem) {
+    auto file = scratchFile("growing.pst");
+    auto w = NdbWriter::create(file, CryptMethod::Permute);
+    std::vector<Bid> blocks;
+    for (uint32_t k = 0; k < 3; ++k) blocks.push_back(w->writeData(pattern(kMaxBlockPayload, k)));
+    Bid tail = w->writeData(pattern(100, 50));
+    blocks.push_back(tail);
+    w->putNode(message(1), w->writeDataTree(blocks), 0, 0);
+    w->commit();
+    blocks.back() = w->writeData(pattern(5000, 51));  // the tail grew
+    Bid grown = w->writeDataTree(blocks);
+    w->putNode(message(1), grown, 0, 0);
+    EXPECT_THROW(w->writeDataTree({grown}), NdbError);  // a tree is no data block
+    w->close();
+
+    NdbImage img = loadNdb(file);
+    ASSERT_TRUE(img.ok()) << img.report();
+    std::vector<uint8_t> want;
+    for (uint32_t k = 0; k < 3; ++k) {
+        auto part = pattern(kMaxBlockPayload, k);
+        want.insert(want.end(), part.begin(), part.end());
+    }
+    auto part = pattern(5000, 51);
+    want.insert(want.end(), part.begin(), part.end());
+    EXPECT_EQ(img.read(img.nodes.at(message(1)).data), want);
+    EXPECT_FALSE(img.blocks.count(tail));
+    EXPECT_EQ(img.blocks.size(), 5u);  // 4 data blocks and the XBLOCK
+    expectCheckerAccepts(file);
 }

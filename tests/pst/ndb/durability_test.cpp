@@ -64,7 +64,7 @@ Killed runAndKill(const std::filesystem::path& file, std::chrono::milliseconds a
 
 }  // namespace
 
-TEST(Durability, KilledWriterLeavesItsLastCommit) {
+TEST(NdbDurability, KilledWriterLeavesItsLastCommit) {
     std::mt19937 rng(12345);
     bool sawLaterCommit = false;
     for (int round = 0; round < 20; ++round) {
@@ -103,7 +103,7 @@ TEST(Durability, KilledWriterLeavesItsLastCommit) {
 
 // The child writes until the file size limit stops it, and reports how far
 // it got and what the writer said.
-TEST(Durability, FullDiskIsReportedAndTheLastCommitSurvives) {
+TEST(NdbDurability, FullDiskIsReportedAndTheLastCommitSurvives) {
     auto file = scratchFile("full.pst");
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
@@ -147,7 +147,7 @@ TEST(Durability, FullDiskIsReportedAndTheLastCommitSurvives) {
     expectPffinfoAccepts(file);
 }
 
-TEST(Durability, WriterRefusesWorkAfterAnIoFailure) {
+TEST(NdbDurability, WriterRefusesWorkAfterAnIoFailure) {
     // After DiskFull the writer reports the same failure instead of writing
     // over a state it no longer knows.
     auto file = scratchFile("after-failure.pst");

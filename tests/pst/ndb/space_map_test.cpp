@@ -8,7 +8,7 @@
 using namespace pst::ndb;
 using pst::format::amapOffset;
 
-TEST(SpaceMap, SkipsTheMapPagesOfEverySection) {
+TEST(NdbSpaceMap, SkipsTheMapPagesOfEverySection) {
     SpaceMap m;
     // Section 0 holds AMap and PMap; the first allocation comes after them.
     EXPECT_EQ(m.allocate(64, 64), amapOffset(0) + 1024);
@@ -28,7 +28,7 @@ TEST(SpaceMap, SkipsTheMapPagesOfEverySection) {
     EXPECT_EQ(b[2], 0xFF);  // FMap
 }
 
-TEST(SpaceMap, ReusesFreedSpaceAndKeepsPagesAligned) {
+TEST(NdbSpaceMap, ReusesFreedSpaceAndKeepsPagesAligned) {
     SpaceMap m;
     uint64_t a = m.allocate(512, 512);
     uint64_t b = m.allocate(128, 64);
@@ -46,7 +46,7 @@ TEST(SpaceMap, ReusesFreedSpaceAndKeepsPagesAligned) {
     EXPECT_THROW(m.release(a + 4096 * 64, 64), std::logic_error);  // never allocated
 }
 
-TEST(SpaceMap, ReportsChangedSectionsOnce) {
+TEST(NdbSpaceMap, ReportsChangedSectionsOnce) {
     SpaceMap m;
     m.allocate(64, 64);
     EXPECT_EQ(m.takeDirty(), std::vector<uint32_t>{0});

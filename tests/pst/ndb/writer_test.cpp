@@ -21,7 +21,7 @@ Nid message(uint32_t i) { return makeNid(NID_TYPE_NORMAL_MESSAGE, 0x10000 + i); 
 
 // Outlook's own files, read by the same walk: this pins down the conventions
 // the walk assumes (CRCs over stored bytes, AMap bit order, signatures).
-TEST(OutlookSamples, ReadCleanly) {
+TEST(NdbOutlookSamples, ReadCleanly) {
     auto dir = std::filesystem::path(QUILLMERE_SHARED_DIR) / "reference/outlook-made-pst";
     if (!std::filesystem::exists(dir)) GTEST_SKIP() << "Outlook-made samples not found in " << dir;
     for (const char* name : {"sample1.pst", "submessage.pst", "support.pst", "test_unicode.pst"}) {
@@ -195,4 +195,31 @@ TEST(NdbWriter, MisuseIsRejectedWithoutHarm) {
     NdbImage img = loadNdb(file);
     EXPECT_TRUE(img.ok()) << img.report();
     EXPECT_EQ(img.nodes.size(), 1u);
+}
+
+// The HEADER's fixed fields and the DList page as Outlook writes them.
+TEST(NdbWriter, HeaderAndDensityListFollowOutlook) {
+    auto sample = std::filesystem::path(QUILLMERE_SHARED_DIR) / "reference/outlook-made-pst/sample1.pst";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "Outlook-made sample not found: " << sample;
+    auto file = scratchFile("header.pst");
+    NdbWriter::create(file, CryptMethod::Permute)->close();
+    auto readAt = [](const std::filesystem::path& p, size_t at, size_t n) {
+        std::ifstream in(p, std::ios::binary);
+        std::vector<uint8_t> v(n);
+        in.seekg(static_cast<std::streamoff>(at));
+        in.read(reinterpret_cast<char*>(v.data()), static_cast<std::streamsize>(n));
+        return v;
+    };
+    using namespace pst::format;
+    struct Field { size_t at, size; const char* name; };
+    for (Field f : {Field{kHdrMagic, 4, "dwMagic"}, Field{kHdrMagicClient, 2, "wMagicClient"}, Field{kHdrVer, 2, "wVer"},
+                    Field{kHdrVerClient, 2, "wVerClient"}, Field{kHdrPlatformCreate, 2, "bPlatform*"},
+                    Field{kHdrRgbFM, 256, "rgbFM, rgbFP"}, Field{kHdrSentinel, 2, "bSentinel, bCryptMethod"}})
+        EXPECT_EQ(readAt(file, f.at, f.size), readAt(sample, f.at, f.size)) << f.name;
+    // DList: no entries, a signed trailer of ptypeDL.
+    auto ours = readAt(file, kDListOffset, kPageSize);
+    auto theirs = readAt(sample, kDListOffset, kPageSize);
+    EXPECT_EQ(std::vector<uint8_t>(ours.begin(), ours.begin() + 8), std::vector<uint8_t>(theirs.begin(), theirs.begin() + 8));
+    EXPECT_EQ(ours[kPageDataSize], kPtypeDL);
+    EXPECT_EQ(ours[kPageDataSize + 1], kPtypeDL);
 }
