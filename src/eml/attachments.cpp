@@ -152,12 +152,13 @@ PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16strin
     std::u16string name = safeFileName(fileNameOf(part));
     if (name.empty()) name = defaultName.empty() ? madeUpFileName(type, ordinal) : std::u16string(defaultName);
 
-    std::string data = decodedContent(part);
+    pst::Bytes data = decodedBytes(part);
     auto& attachment = pending.content;
+    attachment.props.reserve(12);
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_BY_VALUE});
     setFileNames(attachment, name);
     setCommon(attachment, data.size(), type);
-    attachment.props.push_back({PR_ATTACH_DATA_BIN, pst::Bytes(data.begin(), data.end())});
+    attachment.props.push_back({PR_ATTACH_DATA_BIN, std::move(data)});
 
     std::string contentId = str(g_mime_object_get_content_id(GMIME_OBJECT(part)));
     if (!contentId.empty()) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unordered_map>
 
 #include "eml/gmime_support.h"
 
@@ -46,11 +47,42 @@ std::string lower(std::string_view s) {
     return out;
 }
 
+}  // namespace
+
+void keepConverterLoaded(const std::string& charset) {
+    thread_local std::unordered_map<std::string, iconv_t> toUtf8;
+    if (toUtf8.size() >= 256 || toUtf8.count(charset)) return;
+    toUtf8.emplace(charset, g_mime_iconv_open("UTF-8", charset.c_str()));
+}
+
+namespace {
+
+// One open converter per charset and thread, kept for the life of the
+// thread. Opening one loads its gconv module and closing the last one unloads
+// it again; keeping one open also makes GMime's own conversions (encoded
+// words in headers) cheap.
+iconv_t converterTo16(const std::string& charset) {
+    thread_local std::unordered_map<std::string, iconv_t> converters;
+    auto found = converters.find(charset);
+    if (found != converters.end()) {
+        if (found->second != (iconv_t)-1) iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+        return found->second;
+    }
+    iconv_t cd = g_mime_iconv_open("UTF-16LE", charset.c_str());
+    if (converters.size() < 256) converters.emplace(charset, cd);
+    else if (cd != (iconv_t)-1) {
+        g_mime_iconv_close(cd);  // odd names without end: not cached, so not kept open either
+        return (iconv_t)-1;
+    }
+    if (cd != (iconv_t)-1) keepConverterLoaded(charset);
+    return cd;
+}
+
 // Converts through iconv; false when the charset is unknown. Unreadable bytes
 // become U+FFFD and clear `exact`.
 bool convertWithIconv(std::string_view bytes, const std::string& charset, std::u16string& out,
                       bool& exact) {
-    iconv_t cd = g_mime_iconv_open("UTF-16LE", charset.c_str());
+    iconv_t cd = converterTo16(charset);
     if (cd == (iconv_t)-1) return false;
     out.clear();
     std::string buffer(std::max<size_t>(bytes.size() * 2 + 16, 64), '\0');
@@ -88,16 +120,10 @@ bool convertWithIconv(std::string_view bytes, const std::string& charset, std::u
         --inLeft;
         if (inLeft == 0) break;
     }
-    g_mime_iconv_close(cd);
     return true;
 }
 
-bool charsetKnown(const std::string& charset) {
-    iconv_t cd = g_mime_iconv_open("UTF-16LE", charset.c_str());
-    if (cd == (iconv_t)-1) return false;
-    g_mime_iconv_close(cd);
-    return true;
-}
+bool charsetKnown(const std::string& charset) { return converterTo16(charset) != (iconv_t)-1; }
 
 }  // namespace
 

@@ -32,6 +32,10 @@ bool isValidUtf8(std::string_view bytes);
 // The Windows code page of a charset (PR_INTERNET_CPID), if it has one.
 std::optional<int32_t> windowsCodePage(std::string_view charset);
 
+// GMime opens and closes an iconv converter for every header it decodes;
+// keeping one open per charset keeps its gconv module loaded in between.
+void keepConverterLoaded(const std::string& charset);
+
 // The canonical lower-case name GMime knows a charset by.
 std::string canonicalCharset(std::string_view charset);
 

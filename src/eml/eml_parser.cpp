@@ -1,5 +1,6 @@
 #include "eml/eml_parser.h"
 
+#include <cstring>
 #include <fstream>
 
 #include "eml/gmime_support.h"
@@ -57,22 +58,23 @@ void onParserWarning(gint64, GMimeParserWarning code, const gchar*, gpointer use
 
 // Mail clients skip NUL bytes in the header block; GMime would end a
 // header's value at the first one.
-void appendWithoutHeaderNuls(GByteArray* array, std::span<const uint8_t> bytes) {
-    size_t headerEnd = bytes.size();
-    for (size_t i = 0; i + 1 < bytes.size(); ++i) {
+void dropHeaderNuls(GByteArray* array) {
+    const uint8_t* bytes = array->data;
+    size_t size = array->len;
+    size_t headerEnd = size;
+    for (size_t i = 0; i + 1 < size; ++i) {
         if (bytes[i] != '\n') continue;
-        if (bytes[i + 1] == '\n' || (bytes[i + 1] == '\r' && i + 2 < bytes.size() && bytes[i + 2] == '\n')) {
+        if (bytes[i + 1] == '\n' || (bytes[i + 1] == '\r' && i + 2 < size && bytes[i + 2] == '\n')) {
             headerEnd = i + 1;
             break;
         }
     }
-    size_t start = 0;
-    for (size_t i = 0; i < headerEnd; ++i) {
-        if (bytes[i] != 0) continue;
-        g_byte_array_append(array, bytes.data() + start, static_cast<guint>(i - start));
-        start = i + 1;
-    }
-    g_byte_array_append(array, bytes.data() + start, static_cast<guint>(bytes.size() - start));
+    size_t kept = 0;
+    for (size_t i = 0; i < headerEnd; ++i)
+        if (bytes[i] != 0) array->data[kept++] = bytes[i];
+    if (kept == headerEnd) return;
+    std::memmove(array->data + kept, array->data + headerEnd, size - headerEnd);
+    g_byte_array_set_size(array, static_cast<guint>(size - (headerEnd - kept)));
 }
 
 struct OptionsDeleter {
@@ -81,13 +83,9 @@ struct OptionsDeleter {
 
 }  // namespace
 
-ParseResult parseMessage(std::span<const uint8_t> bytes) {
-    ensureGMime();
-    bool blank = true;
-    for (uint8_t b : bytes)
-        if (b != ' ' && b != '\t' && b != '\r' && b != '\n') { blank = false; break; }
-    if (blank) throw ParseError("The file is empty.");
+namespace {
 
+ParseResult parseArray(GByteArray* array) {
     Warnings warnings;
     std::unique_ptr<GMimeParserOptions, OptionsDeleter> options(g_mime_parser_options_new());
     g_mime_parser_options_set_address_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
@@ -98,11 +96,8 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
     g_mime_parser_options_set_fallback_charsets(options.get(), charsets);
     g_mime_parser_options_set_warning_callback(options.get(), onParserWarning, &warnings);
 
-    // GMime keeps the parts as windows onto this one copy of the bytes.
-    GPtr<GMimeStream> stream(g_mime_stream_mem_new());
-    GByteArray* array = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
-    appendWithoutHeaderNuls(array, bytes);
-    g_mime_stream_mem_set_byte_array(GMIME_STREAM_MEM(stream.get()), array);
+    // GMime keeps the parts as windows onto this one buffer.
+    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(array));
     g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), TRUE);
 
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
@@ -112,32 +107,58 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
         throw ParseError("The file is not an e-mail message: it has no message headers.");
 
     gint64 headersEnd = g_mime_parser_get_headers_end(parser.get());
-    if (headersEnd < 0 || static_cast<uint64_t>(headersEnd) > bytes.size()) headersEnd = 0;
-    if (static_cast<uint64_t>(headersEnd) > array->len) headersEnd = array->len;
+    if (headersEnd < 0 || static_cast<uint64_t>(headersEnd) > array->len) headersEnd = 0;
     std::string_view rawHeaders(reinterpret_cast<const char*>(array->data), static_cast<size_t>(headersEnd));
 
     ParseContext context;
     context.options = options.get();
     context.warnings = &warnings;
     ParseResult result;
-    result.message = readMessageContent(message.get(), rawHeaders, bytes.size(), context, 0);
+    result.message = readMessageContent(message.get(), rawHeaders, array->len, context, 0);
     result.warnings = warnings.take();
     return result;
 }
 
+bool isBlank(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        if (data[i] != ' ' && data[i] != '\t' && data[i] != '\r' && data[i] != '\n') return false;
+    return true;
+}
+
+}  // namespace
+
+ParseResult parseMessage(std::span<const uint8_t> bytes) {
+    ensureGMime();
+    if (isBlank(bytes.data(), bytes.size())) throw ParseError("The file is empty.");
+    if (bytes.size() > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
+    GByteArray* array = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
+    g_byte_array_append(array, bytes.data(), static_cast<guint>(bytes.size()));
+    dropHeaderNuls(array);
+    return parseArray(array);
+}
+
 ParseResult parseFile(const std::filesystem::path& file) {
+    ensureGMime();
     std::ifstream in(file, std::ios::binary);
     if (!in) throw ParseError("The file cannot be opened.");
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
     if (size < 0) throw ParseError("The file cannot be read.");
-    if (static_cast<uint64_t>(size) > 0x7FFFFFFFull)
+    if (static_cast<uint64_t>(size) > G_MAXUINT32 / 2)
         throw ParseError("The file is larger than 2 GB, more than one message can hold.");
     in.seekg(0, std::ios::beg);
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
+    GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size));
+    g_byte_array_set_size(array, static_cast<guint>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(array->data), size)) {
+        g_byte_array_unref(array);
         throw ParseError("The file cannot be read.");
-    return parseMessage(bytes);
+    }
+    if (isBlank(array->data, array->len)) {
+        g_byte_array_unref(array);
+        throw ParseError("The file is empty.");
+    }
+    dropHeaderNuls(array);
+    return parseArray(array);
 }
 
 }  // namespace eml

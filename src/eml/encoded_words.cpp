@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include "eml/charset.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -59,7 +61,9 @@ std::string joinSplitBase64Words(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         EncodedWord first;
-        if (!readWord(s, i, first) || first.encoding != 'B') {
+        bool isWord = readWord(s, i, first);
+        if (isWord) keepConverterLoaded(std::string(first.charset.substr(0, first.charset.find('*'))));
+        if (!isWord || first.encoding != 'B') {
             out.push_back(s[i++]);
             continue;
         }

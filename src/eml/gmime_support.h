@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace eml {
 
@@ -20,6 +21,7 @@ using GPtr = std::unique_ptr<T, GObjectUnref>;
 
 // The content of a leaf part with its transfer encoding removed.
 std::string decodedContent(GMimePart* part);
+std::vector<uint8_t> decodedBytes(GMimePart* part);
 
 // The object serialised as it would appear on the wire (headers and body).
 std::string serialised(GMimeObject* object);

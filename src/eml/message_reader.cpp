@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "eml/bodies.h"
+#include "eml/charset.h"
 #include "eml/content_walk.h"
 #include "eml/envelope.h"
 #include "eml/gmime_support.h"
@@ -13,6 +14,30 @@ namespace eml {
 
 using namespace tags;
 
+namespace {
+
+// What the message holds, in bytes: an attached message is not kept as
+// bytes, so its size is what its properties and attachments weigh.
+uint64_t approximateSize(const pst::MessageContent& message) {
+    uint64_t size = 0;
+    auto weigh = [&size](const std::vector<pst::Property>& props) {
+        for (const auto& p : props) {
+            if (auto* s = std::get_if<std::u16string>(&p.value)) size += s->size() * 2;
+            else if (auto* b = std::get_if<pst::Bytes>(&p.value)) size += b->size();
+            else size += 8;
+        }
+    };
+    weigh(message.props);
+    for (const auto& r : message.recipients) weigh(r.props);
+    for (const auto& a : message.attachments) {
+        weigh(a.props);
+        if (a.embedded) size += approximateSize(*a.embedded);
+    }
+    return size;
+}
+
+}  // namespace
+
 pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view rawHeaders, size_t size,
                                        ParseContext& context, int depth) {
     pst::MessageContent out;
@@ -21,6 +46,8 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
     // Raw 8-bit headers are most likely in the charset of the text.
     std::string fallback = parts.textCharset.empty() || parts.textCharset == "us-ascii"
                                ? std::string("windows-1252") : parts.textCharset;
+    keepConverterLoaded(fallback);
+    keepConverterLoaded("windows-1252");
     GMimeParserOptions* headerOptions = g_mime_parser_options_clone(context.options);
     const char* charsets[] = {"utf-8", fallback.c_str(), "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(headerOptions, charsets);
@@ -40,8 +67,9 @@ pst::MessageContent readEmbeddedMessage(GMimeMessage* message, ParseContext& con
     char* headers = g_mime_object_get_headers(GMIME_OBJECT(message), nullptr);
     std::string rawHeaders = str(headers);
     g_free(headers);
-    size_t size = serialised(GMIME_OBJECT(message)).size();
-    return readMessageContent(message, rawHeaders, size, context, depth);
+    pst::MessageContent content = readMessageContent(message, rawHeaders, 0, context, depth);
+    content.set(PR_MESSAGE_SIZE, static_cast<int32_t>(std::min<uint64_t>(approximateSize(content), INT32_MAX)));
+    return content;
 }
 
 }  // namespace eml
