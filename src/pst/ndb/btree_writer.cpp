@@ -11,10 +11,13 @@ struct Child {
     Bref bref;
 };
 
-Page makePage(size_t count, size_t entrySize, uint8_t level,
-              const std::function<void(size_t, uint8_t*)>& fillAt, size_t first) {
+Page makePage(size_t count, size_t entrySize, uint8_t level, const std::function<uint64_t(uint8_t*)>& next,
+              uint64_t& firstKey) {
     Page page{};
-    for (size_t i = 0; i < count; ++i) fillAt(first + i, page.data() + i * entrySize);
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t key = next(page.data() + i * entrySize);
+        if (i == 0) firstKey = key;
+    }
     page[format::kBtCEnt] = static_cast<uint8_t>(count);
     page[format::kBtCEntMax] = static_cast<uint8_t>(format::kBtEntriesSize / entrySize);
     page[format::kBtCbEnt] = static_cast<uint8_t>(entrySize);
@@ -33,8 +36,7 @@ std::vector<size_t> pageSizes(size_t n, size_t per) {
 }  // namespace
 
 Bref writeBTree(uint8_t ptype, size_t entrySize, size_t count,
-                const std::function<uint64_t(size_t)>& key,
-                const std::function<void(size_t, uint8_t*)>& fill,
+                const std::function<uint64_t(uint8_t*)>& next,
                 const BTreeSink& sink, std::vector<uint64_t>& pages) {
     auto emit = [&](Page& page) {
         Bref ref{sink.nextPageBid(), sink.allocatePage()};
@@ -45,27 +47,28 @@ Bref writeBTree(uint8_t ptype, size_t entrySize, size_t count,
     };
 
     std::vector<Child> level;
-    size_t first = 0;
     for (size_t n : pageSizes(count, packedEntries(format::kBtEntriesSize / entrySize))) {
-        Page page = makePage(n, entrySize, 0, fill, first);
-        level.push_back({n ? key(first) : 0, emit(page)});
-        first += n;
+        uint64_t firstKey = 0;
+        Page page = makePage(n, entrySize, 0, next, firstKey);
+        level.push_back({firstKey, emit(page)});
     }
 
     uint8_t depth = 0;
     while (level.size() > 1) {
         if (++depth > format::kBtMaxLevel) throw std::length_error("B-tree deeper than the format allows");
         std::vector<Child> upper;
-        auto fillChild = [&](size_t i, uint8_t* dst) {
-            put64(dst, level[i].key);
-            put64(dst + 8, level[i].bref.bid);
-            put64(dst + 16, level[i].bref.ib);
+        size_t at = 0;
+        auto nextChild = [&](uint8_t* dst) {
+            const Child& c = level[at++];
+            put64(dst, c.key);
+            put64(dst + 8, c.bref.bid);
+            put64(dst + 16, c.bref.ib);
+            return c.key;
         };
-        first = 0;
         for (size_t n : pageSizes(level.size(), packedEntries(format::kBtEntryMax))) {
-            Page page = makePage(n, format::kBtEntrySize, depth, fillChild, first);
-            upper.push_back({level[first].key, emit(page)});
-            first += n;
+            uint64_t firstKey = 0;
+            Page page = makePage(n, format::kBtEntrySize, depth, nextChild, firstKey);
+            upper.push_back({firstKey, emit(page)});
         }
         level.swap(upper);
     }

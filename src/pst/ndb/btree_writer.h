@@ -23,12 +23,11 @@ struct BTreeSink {
     std::function<void(uint64_t ib, const Page&)> writePage;
 };
 
-// Leaf entries: `count` entries of `entrySize` bytes; `key(i)` is entry i's
-// key, `fill(i, dst)` writes it. Returns the root page; `pages` receives the
-// offset of every page written.
+// Leaf entries: `count` entries of `entrySize` bytes, produced in key order
+// by `next`, which writes one entry and returns its key. Returns the root
+// page; `pages` receives the offset of every page written.
 Bref writeBTree(uint8_t ptype, size_t entrySize, size_t count,
-                const std::function<uint64_t(size_t)>& key,
-                const std::function<void(size_t, uint8_t*)>& fill,
+                const std::function<uint64_t(uint8_t*)>& next,
                 const BTreeSink& sink, std::vector<uint64_t>& pages);
 
 // Entries per page when packing `max` at 90 percent.

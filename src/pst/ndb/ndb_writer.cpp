@@ -9,6 +9,7 @@
 
 #include "pst/ndb/btree_writer.h"
 #include "pst/ndb/disk_format.h"
+#include "pst/ndb/node_index.h"
 #include "pst/ndb/pst_file.h"
 #include "pst/ndb/space_map.h"
 
@@ -33,12 +34,6 @@ struct BlockEntry {
     uint64_t ib;
     uint16_t cb;
     uint16_t cRef;
-};
-
-struct NodeEntry {
-    Bid data;
-    Bid subnode;
-    Nid parent;
 };
 
 uint32_t firstNidIndex(uint8_t type) {
@@ -231,7 +226,7 @@ public:
         for (;;) {
             if (rgnid_[type] >= (1u << 27)) throw invalid("allocateNid: NID space of this type exhausted");
             Nid nid = makeNid(type, rgnid_[type]++);
-            if (!nodes_.count(nid)) return nid;
+            if (!nodes_.find(nid)) return nid;
         }
     }
 
@@ -242,14 +237,10 @@ public:
             if (subnode) requireBlock(subnode);
             if (data) incRef(data);
             if (subnode) incRef(subnode);
-            auto it = nodes_.find(nid);
-            if (it != nodes_.end()) {
-                NodeEntry old = it->second;
-                it->second = {data, subnode, parent};
+            NodeRecord old;
+            if (nodes_.put({nid, parent, data, subnode}, old)) {
                 if (old.data) decRef(old.data);
                 if (old.subnode) decRef(old.subnode);
-            } else {
-                nodes_.emplace(nid, NodeEntry{data, subnode, parent});
             }
             uint8_t type = nidType(nid);
             rgnid_[type] = std::max(rgnid_[type], nidIndex(nid) + 1);
@@ -260,10 +251,8 @@ public:
 
     void deleteNode(Nid nid) override {
         guarded([&] {
-            auto it = nodes_.find(nid);
-            if (it == nodes_.end()) return 0;
-            NodeEntry old = it->second;
-            nodes_.erase(it);
+            NodeRecord old;
+            if (!nodes_.erase(nid, old)) return 0;
             if (old.data) decRef(old.data);
             if (old.subnode) decRef(old.subnode);
             treesDirty_ = true;
@@ -271,7 +260,7 @@ public:
         });
     }
 
-    bool hasNode(Nid nid) const override { return nodes_.count(nid) != 0; }
+    bool hasNode(Nid nid) const override { return nodes_.find(nid) != nullptr; }
 
     void commit() override {
         guarded([&] {
@@ -440,34 +429,31 @@ private:
 
     void writeTrees() {
         std::erase_if(blocks_, [](const BlockEntry& e) { return e.cRef == 0; });
-        std::vector<const BlockEntry*> live;
-        live.reserve(blocks_.size());
-        for (const BlockEntry& e : blocks_)
-            if (e.cRef >= 2) live.push_back(&e);
-        std::vector<std::pair<Nid, const NodeEntry*>> nodes;
-        nodes.reserve(nodes_.size());
-        for (auto& [nid, n] : nodes_) nodes.emplace_back(nid, &n);
+        nodes_.merge();
+        size_t live = 0;
+        for (const BlockEntry& e : blocks_) live += e.cRef >= 2;
 
         std::vector<uint64_t> pages;
         BTreeSink s = sink();
-        Bref bbt = writeBTree(
-            kPtypeBBT, kBbtEntrySize, live.size(), [&](size_t i) { return live[i]->bid; },
-            [&](size_t i, uint8_t* d) {
-                put64(d, live[i]->bid);
-                put64(d + 8, live[i]->ib);
-                put16(d + 16, live[i]->cb);
-                put16(d + 18, live[i]->cRef);
-            },
-            s, pages);
-        Bref nbt = writeBTree(
-            kPtypeNBT, kNbtEntrySize, nodes.size(), [&](size_t i) { return uint64_t(nodes[i].first); },
-            [&](size_t i, uint8_t* d) {
-                put64(d, nodes[i].first);
-                put64(d + 8, nodes[i].second->data);
-                put64(d + 16, nodes[i].second->subnode);
-                put32(d + 24, nodes[i].second->parent);
-            },
-            s, pages);
+        auto block = blocks_.begin();
+        Bref bbt = writeBTree(kPtypeBBT, kBbtEntrySize, live, [&](uint8_t* d) {
+            while (block->cRef < 2) ++block;
+            const BlockEntry& e = *block++;
+            put64(d, e.bid);
+            put64(d + 8, e.ib);
+            put16(d + 16, e.cb);
+            put16(d + 18, e.cRef);
+            return e.bid;
+        }, s, pages);
+        auto node = nodes_.sorted().begin();
+        Bref nbt = writeBTree(kPtypeNBT, kNbtEntrySize, nodes_.size(), [&](uint8_t* d) {
+            const NodeRecord& n = *node++;
+            put64(d, n.nid);
+            put64(d + 8, n.data);
+            put64(d + 16, n.subnode);
+            put32(d + 24, n.parent);
+            return uint64_t(n.nid);
+        }, s, pages);
         for (uint64_t ib : btPages_) released_.emplace_back(ib, kPageSize);
         btPages_ = std::move(pages);
         nbt_ = nbt;
@@ -564,7 +550,7 @@ private:
     uint32_t unique_ = 0;
     std::vector<BlockEntry> blocks_;
     std::unordered_map<Bid, std::vector<Bid>> pendingChildren_;
-    std::map<Nid, NodeEntry> nodes_;
+    NodeIndex nodes_;
     std::vector<std::pair<uint64_t, uint64_t>> released_;
     std::vector<uint64_t> btPages_;
     std::vector<uint32_t> diskFree_;

@@ -1,0 +1,41 @@
+#pragma once
+// The nodes of the NBT, compact: a sorted vector holds what the last commit
+// wrote, a small map what was added since; a commit merges the two. Node ids
+// mostly grow, so the map stays small between commits.
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "pst/ndb/ndb_writer.h"
+
+namespace pst::ndb {
+
+struct NodeRecord {
+    Nid nid = 0;
+    Nid parent = 0;
+    Bid data = 0;
+    Bid subnode = 0;
+};
+
+class NodeIndex {
+public:
+    const NodeRecord* find(Nid nid) const;
+    // Adds or replaces; returns the record replaced, if any.
+    bool put(const NodeRecord& node, NodeRecord& replaced);
+    bool erase(Nid nid, NodeRecord& erased);
+    size_t size() const { return live_; }
+    // Folds new nodes in and drops deleted ones; afterwards `sorted()` holds
+    // every node in NID order.
+    void merge();
+    const std::vector<NodeRecord>& sorted() const { return base_; }
+
+private:
+    static constexpr Bid kDeleted = ~Bid{0};  // in `subnode`: a deleted base entry
+    NodeRecord* findBase(Nid nid);
+    std::vector<NodeRecord> base_;
+    std::map<Nid, NodeRecord> added_;
+    size_t live_ = 0;
+};
+
+}  // namespace pst::ndb
