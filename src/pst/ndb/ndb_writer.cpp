@@ -328,12 +328,14 @@ private:
         const uint32_t before = space_.sectionCount();
         const uint64_t ib = space_.allocate(size, align);
         if (space_.sectionCount() != before) {
-            for (uint32_t s = before; s < space_.sectionCount(); ++s) {
-                if (hasPMap(s)) file_.write(pmapOffset(s), pmapPage(pmapOffset(s)));
-                if (hasFMap(s)) file_.write(fmapOffset(s), fmapPage(fmapOffset(s)));
-                if (hasFPMap(s)) file_.write(fpmapOffset(s), fpmapPage(fpmapOffset(s)));
-            }
+            // Nothing else between the size change and the HEADER that describes it.
+            file_.flush();
             file_.extendTo(space_.fileEnd());
+            for (uint32_t s = before; s < space_.sectionCount(); ++s) {
+                if (hasPMap(s)) file_.writeNow(pmapOffset(s), pmapPage(pmapOffset(s)));
+                if (hasFMap(s)) file_.writeNow(fmapOffset(s), fmapPage(fmapOffset(s)));
+                if (hasFPMap(s)) file_.writeNow(fpmapOffset(s), fpmapPage(fpmapOffset(s)));
+            }
             if (committedOnce_) recordGrowth(before);
         }
         return ib;
@@ -351,7 +353,7 @@ private:
             const unsigned fixed = mapPagesInSection(s) * (kPageSize / kAMapBytesPerBit);
             for (unsigned i = 0; i < fixed; ++i) bits[i >> 3] |= uint8_t(0x80u >> (i & 7));
             diskFree_[s] = kSlotsPerSection - fixed;
-            file_.write(amapOffset(s), amapPage(amapOffset(s), bits));
+            file_.writeNow(amapOffset(s), amapPage(amapOffset(s), bits));
             space_.markDirty(amapOffset(s));
         }
         writeHeader(currentState(), kAMapValid2);
