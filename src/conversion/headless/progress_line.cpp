@@ -21,7 +21,10 @@ std::string ProgressLine::duration(double seconds) {
 std::string ProgressLine::barText(int row, int rows, double seconds, int barWidth) {
     double fraction = rows > 0 ? static_cast<double>(row) / rows : 1.0;
     int filled = static_cast<int>(fraction * barWidth);
-    std::string bar = "[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "]";
+    std::string bar(1, '[');
+    bar.append(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(barWidth - filled), '-');
+    bar.push_back(']');
     double rate = seconds > 0 ? row / seconds : 0;
     char text[128];
     std::snprintf(text, sizeof text, " %3d%%  %d/%d  %.1f msg/s  %s left", static_cast<int>(fraction * 100), row, rows,
@@ -59,18 +62,26 @@ void ProgressLine::redraw(bool force) {
     auto now = clock_();
     if (!force && lineOpen_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
+    constexpr size_t width = 100;
     std::string line;
     if (importing_) {
         double seconds = std::chrono::duration<double>(now - importStart_).count();
-        line = barText(row_, rows_, seconds, 30) + "  " + file_;
+        line = barText(row_, rows_, seconds, 30) + "  ";
+        // The end of the file's path says most: keep that part.
+        std::string file = file_;
+        if (line.size() + file.size() > width && line.size() + 3 < width) {
+            size_t cut = file.size() - (width - line.size() - 3);
+            while (cut < file.size() && (static_cast<unsigned char>(file[cut]) & 0xC0) == 0x80) ++cut;
+            file.replace(0, cut, "...");
+        }
+        line += file;
     } else {
         line = caption_;
-    }
-    constexpr size_t width = 100;
-    if (line.size() > width) {
-        size_t cut = width - 3;
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;  // whole characters only
-        line = line.substr(0, cut) + "...";
+        if (line.size() > width) {
+            size_t cut = width - 3;
+            while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;  // whole characters only
+            line = line.substr(0, cut) + "...";
+        }
     }
     std::fprintf(out_, "\r\033[K%s", line.c_str());
     std::fflush(out_);
