@@ -30,7 +30,10 @@ inline constexpr PropTag AttachSize = 0x0E200003;
 inline constexpr PropTag AttachNum = 0x0E210003;
 inline constexpr PropTag HasAttachments = 0x0E1B000B;
 inline constexpr PropTag ExchangeRemoteHeader = 0x0E2A000B;
-inline constexpr PropTag ReplItemId = 0x0E300003;
+// Outlook's own templates type the replication item id as binary, though
+// [MS-PST] lists it as PtypInteger32.
+inline constexpr PropTag ReplItemId = 0x0E300102;
+inline constexpr PropTag ChangeKey = 0x30130102;
 inline constexpr PropTag ReplChangeNum = 0x0E330014;
 inline constexpr PropTag ReplVersionHistory = 0x0E340102;
 inline constexpr PropTag ReplFlags = 0x0E380003;
@@ -73,6 +76,9 @@ inline constexpr PropTag LtpParentNid = 0x67F10003;
 inline constexpr PropTag LtpRowId = 0x67F20003;
 inline constexpr PropTag LtpRowVer = 0x67F30003;
 inline constexpr PropTag PstPassword = 0x67FF0003;
+inline constexpr PropTag PstLrNoRestrictions = 0x6633000B;
+inline constexpr PropTag LatestPstEnsure = 0x66FA0003;
+inline constexpr PropTag ReceiveFolderNid = 0x66050003;
 // Name-to-id map ([MS-PST] "Named Property Lookup Map").
 inline constexpr PropTag NameidBucketCount = 0x00010003;
 inline constexpr PropTag NameidStreamGuid = 0x00020102;

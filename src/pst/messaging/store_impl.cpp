@@ -135,6 +135,8 @@ void StoreImpl::writeStaticNodes() {
         // FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_WASTEBASKET_VALID | FOLDER_FINDER_VALID
         pc.set(ValidFolderMask, int32_t(0x89));
         pc.set(PstPassword, int32_t(0));
+        pc.set(PstLrNoRestrictions, true);
+        pc.set(LatestPstEnsure, int32_t(0xE000D));  // as Outlook's new stores carry it
         ndb::Bid data = pc.write();
         ndb_->putNode(kNidMessageStore, data, subnodes.write(*ndb_), 0);
     }
@@ -149,6 +151,20 @@ void StoreImpl::writeStaticNodes() {
     putTable(kNidSearchContentsTableTemplate, searchContentsTableColumns());
     putTable(kNidAttachmentTableTemplate, attachmentTableColumns());
     putTable(kNidRecipientTableTemplate, recipientTableColumns());
+    putTable(kNidOutgoingQueueTable, outgoingQueueTableColumns());
+    auto replication = replicationTableColumns();
+    for (size_t i = 0; i < replication.size(); ++i) putTable(kNidReplicationTables[i], replication[i]);
+    {  // new mail of every class goes to the root, as in Outlook's new stores
+        ltp::TableContextBuilder table(receiveFolderTableColumns());
+        std::vector<Property> row{{MessageClass, std::u16string()}, {ReceiveFolderNid, int32_t(kNidRootFolder)},
+                                  {LtpRowVer, int32_t(2)}};
+        table.addRow(1, row);
+        ltp::NodeBlocks b = table.write(*ndb_);
+        ndb_->putNode(kNidReceiveFolderTable, b.data, b.subnode, 0);
+    }
+    // The spam search folder's (empty) search contents table.
+    putTable(ndb::makeNid(ndb::NID_TYPE_SEARCH_CONTENTS_TABLE, ndb::nidIndex(kNidSpamSearchFolder)),
+             searchContentsTableColumns());
     // Empty search queues ([MS-PST] "Search Management Queue (SMQ)", "Search Activity List (SAL)").
     ndb_->putNode(kNidSearchManagementQueue, ndb_->writeData({}), 0, 0);
     ndb_->putNode(kNidSearchActivityList, ndb_->writeData({}), 0, 0);
