@@ -87,6 +87,10 @@ void PstFile::flush() {
     pending.swap(buffer_);
     buffer_.reserve(kBufferCapacity);
     pwriteAll(bufferOffset_, pending.data(), pending.size());
+    // Start writing it to the disk now, so that the sync at the next commit
+    // finds little left to do and dirty pages do not pile up.
+    if (pending.size() >= kBufferCapacity / 2)
+        ::sync_file_range(fd_, static_cast<off_t>(bufferOffset_), static_cast<off_t>(pending.size()), SYNC_FILE_RANGE_WRITE);
 }
 
 void PstFile::extendTo(uint64_t size) {
