@@ -1,5 +1,7 @@
 #include "eml/bodies.h"
 
+#include <algorithm>
+
 #include "eml/html_to_text.h"
 #include "eml/mapi_tags.h"
 
@@ -29,20 +31,49 @@ bool shownByHtml(const PendingAttachment& attachment, std::u16string_view html) 
 
 }  // namespace
 
+std::string declareUtf8(std::string html) {
+    size_t limit = std::min<size_t>(html.size(), 8192);
+    size_t at = 0;
+    auto lowerAt = [&](size_t i) { return static_cast<char>(std::tolower(static_cast<unsigned char>(html[i]))); };
+    while (at < limit) {
+        size_t meta = std::string::npos;
+        for (size_t i = at; i + 5 <= limit; ++i)
+            if (html[i] == '<' && lowerAt(i + 1) == 'm' && lowerAt(i + 2) == 'e' && lowerAt(i + 3) == 't' && lowerAt(i + 4) == 'a') {
+                meta = i;
+                break;
+            }
+        if (meta == std::string::npos) break;
+        size_t end = html.find('>', meta);
+        if (end == std::string::npos) break;
+        for (size_t i = meta; i + 8 <= end; ++i) {
+            static const char key[] = "charset=";
+            size_t k = 0;
+            while (k < 8 && lowerAt(i + k) == key[k]) ++k;
+            if (k < 8) continue;
+            size_t v = i + 8;
+            while (v < end && (html[v] == '"' || html[v] == '\'' || html[v] == ' ')) ++v;
+            size_t e = v;
+            while (e < end && html[e] != '"' && html[e] != '\'' && html[e] != ' ' && html[e] != ';' && html[e] != '/' && html[e] != '>')
+                ++e;
+            html.replace(v, e - v, "utf-8");
+            end = html.find('>', meta);
+            limit = std::min<size_t>(html.size(), 8192);
+            break;
+        }
+        at = end + 1;
+    }
+    return html;
+}
+
 int writeBodiesAndAttachments(MessageParts& parts, pst::MessageContent& out) {
     std::optional<int32_t> codePage;
     if (parts.html) {
         const HtmlBody& html = *parts.html;
-        std::optional<int32_t> original = windowsCodePage(html.decoded.charset);
-        if (html.decoded.exact && original) {
-            out.set(PR_HTML, pst::Bytes(html.bytes.begin(), html.bytes.end()));
-            codePage = original;
-        } else {
-            // The HTML is kept in a charset Outlook can name.
-            std::string utf8 = utf16ToUtf8(html.decoded.text);
-            out.set(PR_HTML, pst::Bytes(utf8.begin(), utf8.end()));
-            codePage = 65001;
-        }
+        // Kept as UTF-8 whatever it was sent in: every reader and Outlook
+        // handle that, and its charset declaration is made to say so.
+        std::string utf8 = declareUtf8(utf16ToUtf8(html.decoded.text));
+        out.set(PR_HTML, pst::Bytes(utf8.begin(), utf8.end()));
+        codePage = 65001;
         out.set(PR_BODY_W, parts.plain ? *parts.plain : htmlToText(html.decoded.text));
         out.set(PR_NATIVE_BODY_INFO, BODY_HTML);
     } else if (parts.plain) {

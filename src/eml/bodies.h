@@ -11,4 +11,7 @@ namespace eml {
 // the attachments into `out`. Returns the number of visible attachments.
 int writeBodiesAndAttachments(MessageParts& parts, pst::MessageContent& out);
 
+// The HTML with the charset of its <meta> declarations changed to UTF-8.
+std::string declareUtf8(std::string html);
+
 }  // namespace eml

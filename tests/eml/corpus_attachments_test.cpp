@@ -31,8 +31,9 @@ TEST(Bodies, AlternativeKeepsBothRenderings) {
     auto m = parseCorpus("alternative.eml").message;
     EXPECT_EQ(text(m, PR_BODY_W), "The plan is simple: caf\u00e9 first.\r\n");
     auto html = bytesAsString(*prop<pst::Bytes>(m.props, PR_HTML));
-    EXPECT_EQ(html, "<html><body><p>The plan is <b>simple</b>: caf\xE9 first.</p></body></html>\r\n");
-    EXPECT_EQ(integer(m, PR_INTERNET_CPID), 28591);  // the HTML bytes stay ISO-8859-1
+    // Sent in ISO-8859-1, kept as UTF-8 with the code page to say so.
+    EXPECT_EQ(html, "<html><body><p>The plan is <b>simple</b>: caf\xC3\xA9 first.</p></body></html>\r\n");
+    EXPECT_EQ(integer(m, PR_INTERNET_CPID), 65001);
     EXPECT_TRUE(m.attachments.empty());
 }
 

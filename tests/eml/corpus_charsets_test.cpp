@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The subject is raw KOI8-R: only the body's charset says how to read it.
         CharsetCase{"koi8-r.eml", "\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440",
                     "\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440! \u041a\u0430\u043a \u0434\u0435\u043b\u0430?", 20866},
-        CharsetCase{"shift_jis.eml", "\u4f1a\u8b70\u306e\u8cc7\u6599", "\u660e\u65e5\u306e\u4f1a\u8b70\u306e\u8cc7\u6599\u3067\u3059\u3002", 932},
+        CharsetCase{"shift_jis.eml", "\u4f1a\u8b70\u306e\u8cc7\u6599", "\u660e\u65e5\u306e\u4f1a\u8b70\u306e\u8cc7\u6599\u3067\u3059\u3002", 65001},  // has HTML, kept as UTF-8
         CharsetCase{"gb2312.eml", "\u4f60\u597d\u4e16\u754c", "\u4f60\u597d\uff0c\u4e16\u754c\u3002", 936},
         CharsetCase{"utf-8.eml", "\u00dcn\u00efc\u00f6d\u00e9 \u2713 \U0001F600", "Emoji \U0001F600, Greek \u03b1\u03b2\u03b3", 65001}),
     [](const auto& info) {
@@ -42,12 +42,18 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(Charsets, ShiftJisHtmlKeepsItsBytesAndNamesItsCodePage) {
+TEST(Charsets, HtmlIsStoredAsUtf8AndDeclaredSo) {
     auto m = parseCorpus("shift_jis.eml").message;
-    auto html = *prop<pst::Bytes>(m.props, PR_HTML);
-    std::string expected = "\x96\xbe\x93\xfa";  // "明日" in Shift_JIS
-    EXPECT_NE(bytesAsString(html).find(expected), std::string::npos);
-    EXPECT_EQ(integer(m, PR_INTERNET_CPID), 932);
+    auto html = bytesAsString(*prop<pst::Bytes>(m.props, PR_HTML));
+    EXPECT_NE(html.find("\xe6\x98\x8e\xe6\x97\xa5"), std::string::npos);  // "明日" in UTF-8
+    EXPECT_EQ(integer(m, PR_INTERNET_CPID), 65001);
+
+    std::string declared = "<html><head><META http-equiv=\"Content-Type\" content=\"text/html; CHARSET=iso-8859-1\">"
+                           "<meta charset='iso-8859-1'/></head><body>caf\xe9</body></html>";
+    auto d = parseText("From: a@example.org\r\nContent-Type: text/html; charset=iso-8859-1\r\n\r\n" + declared).message;
+    EXPECT_EQ(bytesAsString(*prop<pst::Bytes>(d.props, PR_HTML)),
+              "<html><head><META http-equiv=\"Content-Type\" content=\"text/html; CHARSET=utf-8\">"
+              "<meta charset='utf-8'/></head><body>caf\xc3\xa9</body></html>");
 }
 
 TEST(Charsets, UnknownCharsetIsReadAsUtf8WhenValidAndWarns) {
@@ -73,7 +79,7 @@ TEST(Charsets, HtmlWithoutCharsetParameterUsesItsMetaTag) {
                        "<body>\xb1\xe6</body></html>";  // "ąć"
     auto m = parseText("From: a@example.org\r\nContent-Type: text/html\r\n\r\n" + html).message;
     EXPECT_EQ(text(m, PR_BODY_W), "\u0105\u0107");
-    EXPECT_EQ(integer(m, PR_INTERNET_CPID), 28592);
+    EXPECT_NE(bytesAsString(*prop<pst::Bytes>(m.props, PR_HTML)).find("charset=utf-8"), std::string::npos);
 }
 
 TEST(Charsets, Raw8BitUtf8HeadersNeedNoDeclaration) {
