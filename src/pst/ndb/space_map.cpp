@@ -19,12 +19,23 @@ void SpaceMap::addSection() {
     s.bits = std::make_unique<AMapBits>();
     s.bits->fill(0);
     s.freeSlots = kSlotsPerSection;
+    s.freePages = kAMapBytes;
     uint32_t fixed = format::mapPagesInSection(index) * (format::kPageSize / kSlot);
     sections_.push_back(std::move(s));
     setRange(sections_.back(), 0, fixed, true);
-    sections_.back().maxRun = kSlotsPerSection - fixed;
-    withFree_.insert(index);
+    sections_.back().firstFree = fixed;
+    setMaxRun(index, kSlotsPerSection - fixed);
     touch(index);
+}
+
+void SpaceMap::setMaxRun(uint32_t index, uint32_t run) {
+    Section& s = sections_[index];
+    int before = sizeClass(s.maxRun), after = sizeClass(run);
+    if (before != after) {
+        if (before >= 0) byClass_[before].erase(index);
+        if (after >= 0) byClass_[after].insert(index);
+    }
+    s.maxRun = run;
 }
 
 void SpaceMap::touch(uint32_t index) {
@@ -41,13 +52,18 @@ void SpaceMap::setRange(Section& s, uint32_t from, uint32_t count, bool used) {
         s.bits->fill(0xFF);
     }
     AMapBits& b = *s.bits;
+    const uint32_t firstByte = from >> 3, lastByte = (from + count - 1) >> 3;
+    for (uint32_t k = firstByte; k <= lastByte; ++k) s.freePages -= b[k] == 0;
     for (uint32_t i = from; i < from + count; ++i) {
         uint8_t mask = static_cast<uint8_t>(0x80u >> (i & 7));
         bool was = b[i >> 3] & mask;
         if (was == used) throw std::logic_error("space map: slot already in that state");
         if (used) b[i >> 3] |= mask; else b[i >> 3] &= static_cast<uint8_t>(~mask);
     }
+    for (uint32_t k = firstByte; k <= lastByte; ++k) s.freePages += b[k] == 0;
     if (used) s.freeSlots -= count; else s.freeSlots += count;
+    const auto index = static_cast<uint32_t>(&s - sections_.data());
+    if (s.freePages) withFreePage_.insert(index); else withFreePage_.erase(index);
 }
 
 uint32_t SpaceMap::longestRun(const AMapBits& b) {
@@ -61,6 +77,7 @@ uint32_t SpaceMap::longestRun(const AMapBits& b) {
 
 bool SpaceMap::tryAllocate(uint32_t index, uint32_t slots, uint32_t alignSlots, uint32_t& at) {
     Section& s = sections_[index];
+    if (s.maxRun > s.freeSlots) setMaxRun(index, s.freeSlots);  // keep the bound tight and cheap
     if (s.freeSlots < slots || s.maxRun < slots || !s.bits) return false;
     const AMapBits& b = *s.bits;
     uint32_t pos = (s.firstFree + alignSlots - 1) / alignSlots * alignSlots;
@@ -75,7 +92,7 @@ bool SpaceMap::tryAllocate(uint32_t index, uint32_t slots, uint32_t alignSlots, 
         }
         pos = (pos + i + 1 + alignSlots - 1) / alignSlots * alignSlots;
     }
-    s.maxRun = longestRun(b);
+    setMaxRun(index, longestRun(b));
     return false;
 }
 
@@ -87,12 +104,29 @@ uint64_t SpaceMap::allocate(uint64_t size, uint64_t align) {
     uint32_t at = 0;
     uint32_t index = 0;
     bool found = false;
-    for (uint32_t candidate : withFree_) {
-        if (tryAllocate(candidate, slots, alignSlots, at)) {
-            index = candidate;
-            found = true;
-            break;
+    if (slots == 8 && alignSlots == 8) {
+        // A page: any zero byte of a bitmap is one.
+        if (!withFreePage_.empty()) {
+            index = *withFreePage_.begin();
+            found = tryAllocate(index, slots, alignSlots, at);
+            if (!found) throw std::logic_error("space map: free page not found");
         }
+    } else {
+        // Classes above the request's own hold runs long enough, if their
+        // bound is exact; the request's own class comes last, as it may not.
+        auto tryClass = [&](int c) {
+            for (auto it = byClass_[c].begin(); it != byClass_[c].end();) {
+                uint32_t candidate = *it++;  // a failed try may move it to another class
+                if (tryAllocate(candidate, slots, alignSlots, at)) {
+                    index = candidate;
+                    return true;
+                }
+            }
+            return false;
+        };
+        const int own = sizeClass(slots);
+        for (int c = own + 1; c < kClasses && !found; ++c) found = tryClass(c);
+        if (!found) found = tryClass(own);
     }
     if (!found) {
         addSection();
@@ -102,10 +136,10 @@ uint64_t SpaceMap::allocate(uint64_t size, uint64_t align) {
     Section& s = sections_[index];
     setRange(s, at, slots, true);
     if (at <= s.firstFree) s.firstFree = at + slots;
+    if (s.maxRun > s.freeSlots) setMaxRun(index, s.freeSlots);
     if (s.freeSlots == 0) {
         s.bits.reset();
-        s.maxRun = 0;
-        withFree_.erase(index);
+        setMaxRun(index, 0);
     }
     touch(index);
     return format::amapOffset(index) + uint64_t(at) * kSlot;
@@ -121,8 +155,11 @@ void SpaceMap::release(uint64_t ib, uint64_t size) {
     Section& s = sections_[index];
     setRange(s, from, slots, false);
     s.firstFree = std::min(s.firstFree, from);
-    s.maxRun = longestRun(*s.bits);
-    withFree_.insert(index);
+    // maxRun stays an upper bound: the run the freed slots now belong to.
+    uint32_t lo = from, hi = from + slots;
+    while (lo > 0 && !slotUsed(*s.bits, lo - 1)) --lo;
+    while (hi < kSlotsPerSection && !slotUsed(*s.bits, hi)) ++hi;
+    if (hi - lo > s.maxRun) setMaxRun(index, hi - lo);
     touch(index);
 }
 
@@ -148,7 +185,7 @@ AMapBits SpaceMap::bits(uint32_t section) const {
 
 uint64_t SpaceMap::freeBytes() const {
     uint64_t total = 0;
-    for (uint32_t i : withFree_) total += uint64_t(sections_[i].freeSlots) * kSlot;
+    for (const Section& s : sections_) total += uint64_t(s.freeSlots) * kSlot;
     return total;
 }
 

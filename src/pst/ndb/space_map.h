@@ -45,6 +45,7 @@ private:
         uint32_t freeSlots = 0;
         uint32_t maxRun = 0;     // upper bound of the longest free run
         uint32_t firstFree = 0;  // no free slot below this one
+        uint32_t freePages = 0;  // zero bytes of the bitmap: free, aligned 512-byte pages
         bool dirty = false;
     };
     void addSection();
@@ -53,8 +54,15 @@ private:
     static uint32_t longestRun(const AMapBits& bits);
     void touch(uint32_t index);
 
+    // Sections by the size class of their maxRun (floor of log2), so that an
+    // allocation looks only at sections that may hold it, smallest first.
+    static constexpr int kClasses = 12;  // 3968 < 2^12
+    static int sizeClass(uint32_t run) { return run ? 31 - __builtin_clz(run) : -1; }
+    void setMaxRun(uint32_t index, uint32_t run);
+
     std::vector<Section> sections_;
-    std::set<uint32_t> withFree_;
+    std::array<std::set<uint32_t>, kClasses> byClass_;
+    std::set<uint32_t> withFreePage_;  // sections with freePages > 0
     std::vector<uint32_t> dirty_;
 };
 
