@@ -112,8 +112,6 @@ uint64_t SpaceMap::allocate(uint64_t size, uint64_t align) {
             if (!found) throw std::logic_error("space map: free page not found");
         }
     } else {
-        // Classes above the request's own hold runs long enough, if their
-        // bound is exact; the request's own class comes last, as it may not.
         auto tryClass = [&](int c) {
             for (auto it = byClass_[c].begin(); it != byClass_[c].end();) {
                 uint32_t candidate = *it++;  // a failed try may move it to another class
@@ -124,9 +122,7 @@ uint64_t SpaceMap::allocate(uint64_t size, uint64_t align) {
             }
             return false;
         };
-        const int own = sizeClass(slots);
-        for (int c = own + 1; c < kClasses && !found; ++c) found = tryClass(c);
-        if (!found) found = tryClass(own);
+        for (int c = sizeClass(slots); c < kClasses && !found; ++c) found = tryClass(c);
     }
     if (!found) {
         addSection();

@@ -54,10 +54,12 @@ private:
     static uint32_t longestRun(const AMapBits& bits);
     void touch(uint32_t index);
 
-    // Sections by the size class of their maxRun (floor of log2), so that an
-    // allocation looks only at sections that may hold it, smallest first.
-    static constexpr int kClasses = 12;  // 3968 < 2^12
-    static int sizeClass(uint32_t run) { return run ? 31 - __builtin_clz(run) : -1; }
+    // Sections by their maxRun in steps of 16 slots, so that an allocation
+    // looks only at sections that may hold it, the closest fit first (which
+    // is how freed holes get reused before the end of the file).
+    static constexpr int kClassWidth = 16;
+    static constexpr int kClasses = kSlotsPerSection / kClassWidth + 1;
+    static int sizeClass(uint32_t run) { return run ? int(run / kClassWidth) : -1; }
     void setMaxRun(uint32_t index, uint32_t run);
 
     std::vector<Section> sections_;

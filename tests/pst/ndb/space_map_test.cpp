@@ -55,3 +55,16 @@ TEST(NdbSpaceMap, ReportsChangedSectionsOnce) {
     while (m.sectionCount() < 2) m.allocate(64, 64);
     for (uint8_t byte : m.bits(0)) EXPECT_EQ(byte, 0xFF);
 }
+
+// Freed holes are used before the end of the file, for pages and blocks.
+TEST(NdbSpaceMap, FillsHolesBeforeGrowing) {
+    SpaceMap m;
+    std::vector<uint64_t> slots;  // section 0 filled slot by slot
+    while (m.sectionCount() < 2) slots.push_back(m.allocate(64, 64));
+    slots.pop_back();             // that one opened section 1
+    for (int i = 0; i < 128; ++i) m.release(slots[800 + i], 64);
+    for (int i = 0; i < 8; ++i) m.release(slots[2000 + i], 64);
+    EXPECT_EQ(m.allocate(8192, 64), slots[800]);
+    EXPECT_EQ(m.allocate(512, 512), slots[2000]);
+    EXPECT_GT(m.allocate(512, 512), amapOffset(1));
+}
