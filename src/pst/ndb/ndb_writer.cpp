@@ -607,7 +607,15 @@ std::unique_ptr<NdbWriter> NdbWriter::create(const std::filesystem::path& file, 
     if (crypt != CryptMethod::None && crypt != CryptMethod::Permute)
         throw NdbError(NdbError::Kind::InvalidArgument, "unsupported bCryptMethod");
     auto w = std::make_unique<Writer>(file, crypt);
-    w->initialize();
+    try {
+        w->initialize();
+    } catch (...) {
+        // A file that never held a commit is of no use to anyone.
+        w.reset();
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+        throw;
+    }
     return w;
 }
 

@@ -182,3 +182,24 @@ TEST(NdbDurability, WriterRefusesWorkAfterAnIoFailure) {
     EXPECT_TRUE(img.ok()) << img.report();
     EXPECT_TRUE(img.nodes.empty());
 }
+
+TEST(NdbDurability, CreateOnAFullDiskLeavesNoFile) {
+    auto file = scratchFile("no-room.pst");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{8192, 8192};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            NdbWriter::create(file, CryptMethod::Permute);
+        } catch (const NdbError& e) {
+            ::_exit(e.kind() == NdbError::Kind::DiskFull ? 0 : 1);
+        }
+        ::_exit(2);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
