@@ -6,10 +6,11 @@
 
 namespace pst::ndb {
 
-std::vector<uint8_t> buildBlock(std::span<const uint8_t> data, Bid bid, uint64_t ib, CryptMethod crypt) {
+void buildBlock(std::span<const uint8_t> data, Bid bid, uint64_t ib, CryptMethod crypt, std::vector<uint8_t>& out) {
     const size_t total = format::blockSizeOnDisk(data.size());
-    std::vector<uint8_t> out(total, 0);
-    std::memcpy(out.data(), data.data(), data.size());
+    out.resize(total);
+    if (!data.empty()) std::memcpy(out.data(), data.data(), data.size());
+    std::memset(out.data() + data.size(), 0, total - data.size());
     const bool internal = bid & format::kBidInternalBit;
     std::span<uint8_t> stored(out.data(), data.size());
     if (!internal) {
@@ -20,7 +21,6 @@ std::vector<uint8_t> buildBlock(std::span<const uint8_t> data, Bid bid, uint64_t
     put16(t + 2, format::computeSig(ib, bid));
     put32(t + 4, format::crc32(stored));
     put64(t + 8, bid);
-    return out;
 }
 
 void sealPage(Page& page, uint8_t ptype, uint64_t bid, uint64_t ib) {

@@ -25,7 +25,8 @@ inline uint64_t get64(const uint8_t* p) { uint64_t v = 0; for (int i = 7; i >= 0
 // A whole block as it goes to disk: data (encoded for external blocks),
 // padding to a multiple of 64 and the BLOCKTRAILER ([MS-PST] "BLOCKTRAILER").
 // The trailer's dwCRC covers the data as stored.
-std::vector<uint8_t> buildBlock(std::span<const uint8_t> data, Bid bid, uint64_t ib, CryptMethod crypt);
+// `out` is reused from block to block.
+void buildBlock(std::span<const uint8_t> data, Bid bid, uint64_t ib, CryptMethod crypt, std::vector<uint8_t>& out);
 
 // Fills in the PAGETRAILER of a page whose first 496 bytes are set
 // ([MS-PST] "PAGETRAILER"). BT and DList pages carry a signature, map

@@ -292,7 +292,8 @@ public:
         bidNextB_ += kBidIncrement;
         const uint64_t size = blockSizeOnDisk(data.size());
         const uint64_t ib = allocate(size, kBlockAlign);
-        file_.write(ib, buildBlock(data, bid, ib, crypt_));
+        buildBlock(data, bid, ib, crypt_, scratch_);
+        file_.write(ib, scratch_);
         blocks_.push_back({bid, ib, static_cast<uint16_t>(data.size()), 1});
         bytesSinceCommit_ += size;
         return bid;
@@ -551,6 +552,7 @@ private:
     uint64_t bidNextP_ = kFirstPageBid;
     uint32_t unique_ = 0;
     std::vector<BlockEntry> blocks_;
+    std::vector<uint8_t> scratch_;  // the block being written
     std::unordered_map<Bid, std::vector<Bid>> pendingChildren_;
     NodeIndex nodes_;
     std::vector<std::pair<uint64_t, uint64_t>> released_;
