@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
 #include "app/fonts.h"
 #include "app/hint_window.h"
+#include "app/icon_file.h"
 #include "app/main_window.h"
 
 namespace {
@@ -52,6 +54,11 @@ int main(int argc, char** argv)
     quillmere::frmStep1 window;
 
     const QStringList args = QApplication::arguments();
+    // Undocumented, for the build's Windows resources: --write-icon-file FILE.
+    if (const int i = args.indexOf(QStringLiteral("--write-icon-file")); i > 0 && i + 1 < args.size()) {
+        QFile file(args.at(i + 1));
+        return file.open(QIODevice::WriteOnly) && file.write(quillmere::IconFileBytes()) >= 0 ? 0 : 1;
+    }
     const int at = args.indexOf(QStringLiteral("--save-screen-images"));
     if (at > 0 && at + 1 < args.size())
         return saveScreenImages(window, args.at(at + 1));

@@ -9,6 +9,11 @@
 #include "app/fonts.h"
 #include "app/hint_window.h"
 #include "app/twips.h"
+#include "app/window_run_host.h"
+#include "conversion/components.h"
+#include "conversion/conversion_run.h"
+#include "conversion/folder_lookup.h"
+#include "conversion/redemption_face.h"
 #include "selection/message_list.h"
 #include "selection/qt_prompts.h"
 #include "selection/std_file_system.h"
@@ -88,6 +93,7 @@ frmStep1::frmStep1(Prompts* prompts, QWidget* parent)
         prompts_ = ownPrompts_.get();
     }
     fileSystemFactory_ = [] { return std::make_unique<StdFileSystem>(); };
+    conversion::registerStoreComponents(components_, conversion::makeFileProfile());
 
     setWindowTitle(QStringLiteral("Quillmere v6.2"));
     setWindowIcon(MainWindowIcon());
@@ -304,7 +310,23 @@ void frmStep1::Label2_Click()
     tip_->activateWindow();
 }
 
-void frmStep1::CmdExtractDBX_Click() {}
+void frmStep1::CmdExtractDBX_Click()
+{
+    if (busy_)
+        return;
+    BusyCommand busy(*this);
+    conversion::RunFields fields{saveFolder, storeDisplayName, std::move(rdoSession)};
+    WindowRunHost host(*this);
+    conversion::ConversionRun(host, components_, fields).run();
+    saveFolder = fields.saveFolder;
+    storeDisplayName = fields.storeDisplayName;
+    rdoSession = std::move(fields.rdoSession);
+}
+
+std::shared_ptr<conversion::outlook::Folder> frmStep1::OpenMAPIFolder(std::u16string& path)
+{
+    return conversion::OpenMAPIFolder(components_, path);
+}
 
 tipFrm* frmStep1::hintWindow() const { return tip_; }
 

@@ -12,10 +12,18 @@
 #include <memory>
 
 #include "app/window_parts.h"
+#include "conversion/component_registry.h"
 #include "selection/flex_grid.h"
 #include "selection/path_logger.h"
 #include "util/prompts.h"
 #include "util/string_list.h"
+
+namespace conversion::redemption {
+class RDOSession;
+}
+namespace conversion::outlook {
+class Folder;
+}
 
 namespace quillmere {
 
@@ -56,6 +64,17 @@ public:
     // The conversion run's destination and store name; empty at start.
     std::u16string saveFolder;
     std::u16string storeDisplayName;
+    // The run's session: set from the run's start, released when it logs off;
+    // after a run that ended on its error path it stays until the next run.
+    std::shared_ptr<conversion::redemption::RDOSession> rdoSession;
+
+    // Finds an Outlook folder by a path of folder names separated by "",
+    // from above all stores when it begins with "". Takes the names off the
+    // front of `path`; none for "". Throws when a name is not there.
+    std::shared_ptr<conversion::outlook::Folder> OpenMAPIFolder(std::u16string& path);
+    // The store components the conversion creates its objects from (tests
+    // remove classes from it to stand for a missing component).
+    conversion::ComponentRegistry& components() { return components_; }
 
     // ---- What the long commands (the folder add, the conversion run) use.
     //
@@ -118,6 +137,7 @@ private:
     Prompts* prompts_ = nullptr;
     QPointer<tipFrm> tip_;
     pathLogger::FileSystemFactory fileSystemFactory_;
+    conversion::ComponentRegistry components_;
     bool busy_ = false;
     bool closeRequested_ = false;
     // While busy, repaints are held to one per frame interval: a long command

@@ -4,11 +4,31 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSettings>
 
 namespace quillmere {
 
+namespace {
+
+// Qt's file dialog stores its history, last folder and view in the user's
+// settings when it closes. This program keeps no settings: point the
+// user-scope settings at a place where nothing can be created, so that state
+// lives only as long as the dialog.
+void KeepDialogStateUnsaved()
+{
+    static const bool done = [] {
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace
+
 QString BrowseForFolder(QWidget* owner, const QString& title)
 {
+    KeepDialogStateUnsaved();
     // The dialog lives on the heap with a guard: the owner may be destroyed
     // while the dialog's own event loop runs.
     QPointer<QFileDialog> dialog = new QFileDialog(owner, title, QDir::rootPath());

@@ -100,11 +100,13 @@ TEST(Manifest, HoldsTheIdentityAndTheCommonControlsDependencyOnly)
     EXPECT_EQ(attr(controls, "language"), QStringLiteral("*"));
 }
 
-TEST(Manifest, TheResourceScriptEmbedsItAsManifestOneInUsEnglish)
+TEST(Manifest, TheResourceScriptEmbedsItAsManifestOneInUsEnglishBesideTheIcon)
 {
     const QString rc = QString::fromUtf8(readFile(QUILLMERE_RESOURCE_SCRIPT));
     EXPECT_TRUE(rc.contains(QRegularExpression(QStringLiteral("^LANGUAGE\\s+0x09\\s*,\\s*0x01\\s*$"),
                                                QRegularExpression::MultilineOption)));
     EXPECT_TRUE(rc.contains(QRegularExpression(QStringLiteral("^1\\s+24\\s+\"quillmere\\.exe\\.manifest\"\\s*$"),
+                                               QRegularExpression::MultilineOption)));
+    EXPECT_TRUE(rc.contains(QRegularExpression(QStringLiteral("^1\\s+ICON\\s+\"quillmere\\.ico\"\\s*$"),
                                                QRegularExpression::MultilineOption)));
 }

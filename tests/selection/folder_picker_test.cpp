@@ -131,3 +131,16 @@ TEST_F(FolderPickerTest, ThePromptsPickerIsTheSameChooserOverTheSameOwner)
     EXPECT_EQ(seen.title, QStringLiteral("Choose Windows Live Mail Store Folder..."));
     EXPECT_EQ(seen.owner, &owner);
 }
+
+TEST_F(FolderPickerTest, LeavesNoSettingsBehind)
+{
+    pick([this](QFileDialog* d) {
+        d->setDirectory(temp.path());
+        pressChoose(d);
+    });
+    pick([](QFileDialog* d) { d->reject(); });
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    ASSERT_FALSE(config.isEmpty());
+    EXPECT_TRUE(QDir(config).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
+        << QDir(config).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(u' ').toStdString();
+}
