@@ -91,11 +91,15 @@ public:
     // writeBlocks of single blocks, each at most kMaxBlockPayload bytes), so
     // that a value that grows at its end (a table's row matrix) rewrites only
     // its last block and the tree above it. One bid gives that bid back.
+    // Readers find offsets in a data tree by block, so every block but the
+    // last should be as full as the value's own format requires.
     virtual Bid writeDataTree(const std::vector<Bid>& blocks) {
         throw NdbError(NdbError::Kind::InvalidArgument, "writeDataTree is not supported by this writer");
     }
 
     // Streams a large value block by block without holding it in memory.
+    // A stream must not outlive its writer; one dropped unfinished leaves
+    // nothing in the file.
     class DataStream {
     public:
         virtual ~DataStream() = default;
@@ -105,14 +109,19 @@ public:
     virtual std::unique_ptr<DataStream> openDataStream() = 0;
 
     // A subnode B-tree (SLBLOCK, or SIBLOCK over SLBLOCKs) of these entries;
-    // they need not be sorted. Returns bidSub.
+    // they need not be sorted. Returns bidSub, or 0 for no entries.
+    //
+    // Blocks count as part of the file only once a node reaches them: until
+    // then a commit leaves them out of the BBT and the AMaps.
     virtual Bid writeSubnodes(std::vector<SubnodeEntry> entries) = 0;
 
     // --- nodes -----------------------------------------------------------
     // A new NID of the given type, from the HEADER's rgnid counters.
     virtual Nid allocateNid(uint8_t type) = 0;
     // Adds the node or replaces it; the blocks it referenced before are
-    // released (freed once no committed state reaches them).
+    // released (freed once no committed state reaches them). data 0 makes an
+    // empty node (Outlook has some); subnode 0 means none. A fixed NID put
+    // here moves the rgnid counter of its type past it.
     virtual void putNode(Nid nid, Bid data, Bid subnode, Nid parent) = 0;
     virtual void deleteNode(Nid nid) = 0;
     virtual bool hasNode(Nid nid) const = 0;
@@ -123,6 +132,9 @@ public:
     virtual void commit() = 0;
     virtual uint64_t bytesWrittenSinceCommit() const = 0;
     // Commits and closes. Further calls throw NdbError(Closed).
+    //
+    // After an Io or DiskFull error every call (close too) throws that kind
+    // again: the file keeps its last commit and nothing more is written.
     virtual void close() = 0;
 };
 
