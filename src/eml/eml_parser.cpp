@@ -139,6 +139,8 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
 
 ParseResult parseFile(const std::filesystem::path& file) {
     ensureGMime();
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error)) throw ParseError("The path names a folder, not a file.");
     std::ifstream in(file, std::ios::binary);
     if (!in) throw ParseError("The file cannot be opened.");
     in.seekg(0, std::ios::end);

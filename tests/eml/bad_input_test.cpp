@@ -29,6 +29,12 @@ TEST(BadInput, FilesThatAreNoMessageGiveAClearError) {
     }
     EXPECT_THROW(parseText("\r\n \r\n\t"), ParseError);
     EXPECT_THROW(parseFile(corpusDir() / "no-such-file.eml"), ParseError);
+    try {
+        parseFile(corpusDir());
+        ADD_FAILURE() << "a folder parsed";
+    } catch (const ParseError& e) {
+        EXPECT_NE(std::string(e.what()).find("folder"), std::string::npos) << e.what();
+    }
 }
 
 TEST(BadInput, TruncatedMessageKeepsWhatArrived) {
