@@ -77,6 +77,7 @@ public:
     explicit MessagingPass(Checker& c) : c_(c) {}
 
     void run() {
+        for (auto& [nid, n] : c_.nodes) children_.emplace(n.parentNid, nid);
         checkMandatoryNodes();
         checkStore();
         checkNameToIdMap();
@@ -326,8 +327,10 @@ private:
             if (!rows.insert(row.rowId).second) c_.defect(where, "lists " + hex(row.rowId) + " twice");
             if (!c_.nodes.count(row.rowId)) c_.defect(where, "lists " + hex(row.rowId) + ", which is not in the NBT");
         }
-        for (auto& [nid, n] : c_.nodes) {
-            if (nid == folder || n.parentNid != folder) continue;
+        auto [first, last] = children_.equal_range(folder);
+        for (auto it = first; it != last; ++it) {
+            uint32_t nid = it->second;
+            if (nid == folder) continue;
             if (std::find(types.begin(), types.end(), fmt::nidTypeOf(nid)) == types.end()) continue;
             if (!rows.count(nid)) c_.defect(where, "does not list " + hex(nid) + ", whose nidParent is this folder");
         }
@@ -496,6 +499,7 @@ private:
     std::optional<uint32_t> ipm_, wastebasket_, finder_;
     std::set<uint32_t> visitedFolders_, visitedMessages_, checked_;
     std::map<uint32_t, std::vector<Property>> cachedFolderProps_;
+    std::multimap<uint32_t, uint32_t> children_;  // nidParent -> nid
 };
 
 }  // namespace

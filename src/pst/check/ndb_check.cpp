@@ -33,7 +33,7 @@ public:
 
     void run() {
         checkHeader();
-        units_.assign(static_cast<size_t>((fileSize_ + 63) / 64), 0);
+        units_.assign(static_cast<size_t>((fileSize_ + 63) / 64), false);
         checkMapPages();
         checkDList();
         bool nbtOk = walkTree(fmt::kPtypeNBT);
@@ -95,7 +95,7 @@ private:
         bool overlap = false;
         for (uint64_t u = ib / 64; u < (ib + size + 63) / 64; ++u) {
             if (units_[u]) overlap = true;
-            units_[u] = 1;
+            units_[u] = true;
         }
         if (overlap) c_.defect(what, "at " + hex(ib) + " overlaps another page or block");
         return !overlap;
@@ -460,7 +460,7 @@ private:
     uint64_t fileSize_;
     uint64_t end_ = 0;
     uint64_t amaps_ = 0;
-    std::vector<uint8_t> units_;                 // one per 64 bytes: reached
+    std::vector<bool> units_;                    // one per 64 bytes: reached
     std::vector<std::vector<uint8_t>> amapBits_;
     std::set<uint64_t> pagesSeen_;
     std::unordered_map<uint64_t, InternalBlock> internal_;

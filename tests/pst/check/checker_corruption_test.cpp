@@ -138,8 +138,9 @@ TEST_F(CheckerCorruption, MessageMovedToAFolderThatDoesNotListIt) {
 
 TEST_F(CheckerCorruption, MessageNodeDroppedFromTheNbt) {
     // The folder still lists it and counts it; its blocks lose a reference.
-    image->put<uint64_t>(messageEntry(), 0x200004);  // renamed: no longer the listed nid
-    image->fixPageCrc(image->pageOf(messageEntry()));
+    uint64_t entry = messageEntry();
+    image->put<uint64_t>(entry, 0x200004);  // renamed: no longer the listed nid
+    image->fixPageCrc(image->pageOf(entry));
     expectDefect("lists 0x200024, which is not in the NBT");
     expectDefect("is not listed in any folder's contents table");
 }
