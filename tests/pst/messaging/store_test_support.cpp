@@ -68,9 +68,9 @@ Bytes patternBytes(size_t size, uint32_t seed) {
     return b;
 }
 
-std::string checkerDefects(const std::filesystem::path& file) {
+std::string checkerDefects(const std::filesystem::path& file, bool strict) {
     check::Options options;
-    options.strict = true;
+    options.strict = strict;
     auto report = check::checkFile(file, options);
     std::string out;
     for (auto& d : report.defects) out += d + "\n";
