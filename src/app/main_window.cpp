@@ -315,12 +315,8 @@ void frmStep1::CmdExtractDBX_Click()
     if (busy_)
         return;
     BusyCommand busy(*this);
-    conversion::RunFields fields{saveFolder, storeDisplayName, std::move(rdoSession)};
     WindowRunHost host(*this);
-    conversion::ConversionRun(host, components_, fields).run();
-    saveFolder = fields.saveFolder;
-    storeDisplayName = fields.storeDisplayName;
-    rdoSession = std::move(fields.rdoSession);
+    conversion::ConversionRun(host, components_, {saveFolder, storeDisplayName, rdoSession}).run();
 }
 
 std::shared_ptr<conversion::outlook::Folder> frmStep1::OpenMAPIFolder(std::u16string& path)

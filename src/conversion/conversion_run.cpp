@@ -26,7 +26,7 @@ std::u16string failureSummaryText(const std::vector<RowFailure>& failures) {
     return text;
 }
 
-ConversionRun::ConversionRun(RunHost& host, const ComponentRegistry& components, RunFields& fields, Clock clock)
+ConversionRun::ConversionRun(RunHost& host, const ComponentRegistry& components, RunFieldRefs fields, Clock clock)
     : host_(host), components_(components), fields_(fields), clock_(std::move(clock)) {}
 
 void ConversionRun::pump() {

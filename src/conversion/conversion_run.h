@@ -19,12 +19,20 @@ class RDOSession;
 class RDOStore;
 }
 
-// The fields of the hosting window that the run owns; they survive from one
-// run to the next.
+// The fields of the hosting window that the run owns; they live in the host
+// and survive from one run to the next.
+struct RunFieldRefs {
+    std::u16string& saveFolder;
+    std::u16string& storeDisplayName;
+    std::shared_ptr<redemption::RDOSession>& rdoSession;
+};
+
+// The same fields for a host that keeps them together.
 struct RunFields {
     std::u16string saveFolder;
     std::u16string storeDisplayName;
     std::shared_ptr<redemption::RDOSession> rdoSession;
+    operator RunFieldRefs() { return {saveFolder, storeDisplayName, rdoSession}; }
 };
 
 struct RowFailure {
@@ -63,7 +71,7 @@ int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool has
 
 class ConversionRun {
 public:
-    ConversionRun(RunHost& host, const ComponentRegistry& components, RunFields& fields, Clock clock = localNow);
+    ConversionRun(RunHost& host, const ComponentRegistry& components, RunFieldRefs fields, Clock clock = localNow);
 
     // The whole run (the convert button's click).
     RunReport run();
@@ -78,7 +86,7 @@ private:
 
     RunHost& host_;
     const ComponentRegistry& components_;
-    RunFields& fields_;
+    RunFieldRefs fields_;
     Clock clock_;
     StepRunner runner_;
     RunReport report_;

@@ -1,0 +1,311 @@
+// Whole conversion runs through the real main window on the offscreen
+// platform: folders added with the window's own command, the convert button
+// clicked, prompts answered from a script, the store file read back.
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/fonts.h"
+#include "app/main_window.h"
+#include "conversion/outlook_face.h"
+#include "scripted_prompts.h"
+#include "store_inspection.h"
+
+namespace fs = std::filesystem;
+using quillmere::frmStep1;
+
+namespace {
+
+std::string message(const std::string& subject, bool attachment = false) {
+    std::string head = "From: Ann <ann@example.com>\r\nTo: Bob <bob@example.org>\r\nSubject: " + subject +
+                       "\r\nDate: Mon, 2 Mar 2026 10:00:00 +0100\r\nMIME-Version: 1.0\r\n";
+    if (!attachment) return head + "Content-Type: text/plain; charset=us-ascii\r\n\r\nHello.\r\n";
+    return head +
+           "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\nContent-Type: text/plain\r\n\r\nSee "
+           "attached.\r\n--b1\r\nContent-Type: text/plain; name=\"n.txt\"\r\nContent-Disposition: attachment; "
+           "filename=\"n.txt\"\r\n\r\nnote\r\n--b1--\r\n";
+}
+
+struct RowSeen {
+    QString currentDbx, progessCurrent;
+    float exact;
+    int value;
+};
+
+class WindowRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = fs::temp_directory_path() / ("quillmere-window-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(base);
+        fs::create_directories(base / "out");
+        window = std::make_unique<frmStep1>(&prompts);
+        window->show();
+        QObject::connect(window->ProgressBar1, &QProgressBar::valueChanged, [this](int value) {
+            rows.push_back({window->LblCurrentDBX->text(), window->LblProgessCurrent->text(),
+                            window->ProgressBar1->property("exactValue").toFloat(), value});
+            if (duringRun) duringRun();
+        });
+    }
+    void TearDown() override {
+        window.reset();
+        if (!HasFailure()) fs::remove_all(base);
+    }
+
+    fs::path write(const fs::path& relative, const std::string& content) {
+        fs::path file = base / "src" / relative;
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << content;
+        return file;
+    }
+    void addFolder(const fs::path& folder) {
+        prompts.folders.push_back(folder.u16string());
+        QTest::mouseClick(window->CmdAddFolder, Qt::LeftButton);
+    }
+    void convert(bool pickDestination = true) {
+        if (pickDestination) prompts.folders.push_back((base / "out").u16string());
+        QTest::mouseClick(window->CmdExtractDBX, Qt::LeftButton);
+    }
+    std::vector<fs::path> stores() const {
+        std::vector<fs::path> out;
+        for (auto& entry : fs::directory_iterator(base / "out"))
+            if (entry.path().extension() == ".pst") out.push_back(entry.path());
+        return out;
+    }
+    std::string prefix() const { return fs::relative(base / "src", "/").generic_string(); }
+    std::vector<ScriptedPrompts::Shown> boxesTitled(const std::u16string& title) const {
+        std::vector<ScriptedPrompts::Shown> out;
+        for (auto& m : prompts.messages)
+            if (m.title == title) out.push_back(m);
+        return out;
+    }
+
+    fs::path base;
+    ScriptedPrompts prompts;
+    std::unique_ptr<frmStep1> window;
+    std::vector<RowSeen> rows;
+    std::function<void()> duringRun;
+};
+
+}  // namespace
+
+TEST_F(WindowRunTest, CancelAtTheDestinationPickerChangesNothing) {
+    write("Mail/a.eml", message("Alpha"));
+    addFolder(base / "src");
+    convert(false);
+    EXPECT_EQ(prompts.pickerTitles.back(), u"Choose Folder to Save...");
+    EXPECT_TRUE(stores().empty());
+    EXPECT_TRUE(window->CmdExtractDBX->isEnabled());
+    EXPECT_EQ(window->LblCurrentDBX->text(), "Converting Messages...");
+    EXPECT_EQ(window->LblProgessCurrent->text(), "Messages not initialized yet...");
+    EXPECT_EQ(window->ProgressBar1->value(), 0);
+    EXPECT_FALSE(window->rdoSession);
+}
+
+TEST_F(WindowRunTest, RunWritesTheFolderChainAndEveryMessageReadWithLabelsRowByRow) {
+    write("Users/ann/Mail/Inbox/a.eml", message("Alpha"));
+    write("Users/ann/Mail/Inbox/b.eml", message("Beta", true));
+    write("Users/ann/Mail/Sent/c.eml", message("Gamma"));
+    addFolder(base / "src");
+    ASSERT_EQ(window->grdFiles1->rows(), 3);
+    convert();
+
+    auto files = stores();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string name = files[0].filename().string();
+    EXPECT_EQ(name.rfind("WindowsLiveMailMessages", 0), 0u);
+    EXPECT_EQ(window->storeDisplayName.rfind(u"Windows Live Mail Messages : Created - ", 0), 0u);
+    EXPECT_TRUE(boxesTitled(u"Quillmere").size() == 1);  // only the folder add's count
+    EXPECT_FALSE(window->CmdExtractDBX->isEnabled());
+    EXPECT_FALSE(window->rdoSession);
+
+    // Row by row: the labels of that row, the value as the run computed it.
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_FLOAT_EQ(rows[0].exact, 33.333332f);
+    EXPECT_FLOAT_EQ(rows[1].exact, 66.666664f);
+    EXPECT_FLOAT_EQ(rows[2].exact, 100.0f);
+    EXPECT_EQ(window->ProgressBar1->value(), 100);
+    for (int r = 0; r < 3; ++r) {
+        const QString file = QString::fromStdU16String(window->grdFiles1->textMatrix(r, 0).toStdU16String());
+        EXPECT_EQ(rows[r].progessCurrent, file);
+        QString folder = QString::fromStdString(fs::path(file.toStdString()).parent_path().relative_path().generic_string());
+        folder.replace('/', '\\');
+        EXPECT_EQ(rows[r].currentDbx, "Converting Messages... from (" + folder + ")");
+    }
+    EXPECT_EQ(window->grdFiles1->row(), 2);
+    EXPECT_EQ(window->LblCurrentDBX->text(), rows[2].currentDbx);
+
+    const std::string mail = prefix() + "/Users/ann/Mail";
+    auto pff = testing_support::readWithPffexport(files[0], base / "pff");
+    if (testing_support::toolAvailable("pffexport")) {
+        for (std::string folder : {prefix() + "/Users", prefix() + "/Users/ann", mail})
+            EXPECT_TRUE(pff.count(folder)) << folder;
+        EXPECT_EQ(pff[mail + "/Inbox"], 2);
+        EXPECT_EQ(pff[mail + "/Sent"], 1);
+    }
+    if (testing_support::toolAvailable("readpst")) {
+        auto rp = testing_support::readWithReadpst(files[0], base / "readpst");
+        ASSERT_EQ(rp[mail + "/Inbox"].size(), 2u);
+        ASSERT_EQ(rp[mail + "/Sent"].size(), 1u);
+        for (auto& [folder, read] : rp)
+            for (bool r : read) EXPECT_TRUE(r) << folder;
+    }
+    // Adding files enables the button again.
+    addFolder(base / "src");
+    EXPECT_TRUE(window->CmdExtractDBX->isEnabled());
+}
+
+TEST_F(WindowRunTest, FoldersDifferingOnlyInCaseAndFilesListedTwice) {
+    write("Mail/Inbox/a.eml", message("Alpha"));
+    write("Mail/inbox/b.eml", message("Beta"));
+    addFolder(base / "src");
+    addFolder(base / "src/Mail/Inbox");  // a.eml a second time
+    ASSERT_EQ(window->grdFiles1->rows(), 3);
+    convert();
+    auto files = stores();
+    ASSERT_EQ(files.size(), 1u);
+    auto own = testing_support::readWithOwnReader(files[0]);
+    const std::string mail = prefix() + "/Mail";
+    EXPECT_EQ(own[mail + "/Inbox"].size(), 3u);
+    EXPECT_FALSE(own.count(mail + "/inbox"));
+    EXPECT_TRUE(boxesTitled(u"Outlook Error").empty());
+}
+
+TEST_F(WindowRunTest, EmptiedListTakesTheErrorPathAfterTheStoreWasAdded) {
+    write("Mail/a.eml", message("Alpha"));
+    addFolder(base / "src");
+    prompts.answers.push_back(true);
+    QTest::mouseClick(window->cmdClear1, Qt::LeftButton);
+    ASSERT_TRUE(window->CmdExtractDBX->isEnabled());
+    convert();
+    auto errors = boxesTitled(u"Outlook Error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].icon, quillmere::BoxIcon::Information);
+    EXPECT_EQ(errors[0].text.rfind(u"Outlook Session Creation Error !\r\nCheck if Outlook is installed and configured."
+                                   u"\r\nFor more details visit this link : ", 0), 0u);
+    EXPECT_EQ(stores().size(), 1u);
+    EXPECT_TRUE(window->CmdExtractDBX->isEnabled());
+    EXPECT_TRUE(window->rdoSession);
+}
+
+TEST_F(WindowRunTest, RowsWithoutAFolderBelowTheRootTakeTheErrorPath) {
+    for (QString row : {QString("Mail/a.eml"), QString("/a.eml")}) {
+        SCOPED_TRACE(row.toStdString());
+        fs::remove_all(base / "out");
+        fs::create_directories(base / "out");
+        prompts.messages.clear();
+        window->ClearFileList();
+        window->AddFileToList(QString::fromStdString(write("Mail/ok.eml", message("Ok")).string()));
+        window->AddFileToList(row);
+        window->CmdExtractDBX->setEnabled(true);
+        convert();
+        EXPECT_EQ(boxesTitled(u"Outlook Error").size(), 1u);
+        ASSERT_EQ(stores().size(), 1u);
+        auto own = testing_support::readWithOwnReader(stores()[0]);
+        size_t messages = 0;
+        for (auto& [folder, list] : own) messages += list.size();
+        EXPECT_EQ(messages, 0u);
+        EXPECT_TRUE(own.count("Deleted Items") || own.size() <= 1);  // none of the listed folders
+    }
+}
+
+TEST_F(WindowRunTest, MissingSessionComponentTakesTheErrorPathWithoutAStore) {
+    write("Mail/a.eml", message("Alpha"));
+    addFolder(base / "src");
+    window->components().unregisterClass("Redemption.RDOSession");
+    convert();
+    EXPECT_EQ(boxesTitled(u"Outlook Error").size(), 1u);
+    EXPECT_TRUE(stores().empty());
+}
+
+TEST_F(WindowRunTest, MissingUtilityComponentSavesMessagesWithoutFlags) {
+    write("Mail/a.eml", message("Alpha"));
+    addFolder(base / "src");
+    window->components().unregisterClass("Redemption.MAPIUtils");
+    convert();
+    ASSERT_EQ(stores().size(), 1u);
+    auto own = testing_support::readWithOwnReader(stores()[0]);
+    ASSERT_EQ(own[prefix() + "/Mail"].size(), 1u);
+    EXPECT_TRUE(boxesTitled(u"Outlook Error").empty());
+}
+
+TEST_F(WindowRunTest, MissingApplicationComponentLeavesSubfoldersOutAndSaysSo) {
+    write("Mail/a.eml", message("Alpha"));
+    addFolder(base / "src");
+    window->components().unregisterClass("Outlook.Application");
+    convert();
+    ASSERT_EQ(stores().size(), 1u);
+    // Only the top folder of the chain exists; the message had nowhere to go.
+    auto own = testing_support::readWithOwnReader(stores()[0]);
+    EXPECT_FALSE(own.count(prefix() + "/Mail"));
+    auto boxes = boxesTitled(u"Quillmere");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text.rfind(u"1 message(s) could not be converted:", 0), 0u);
+}
+
+TEST_F(WindowRunTest, MalformedFileIsCountedAndReportedWithoutAnEmptyItem) {
+    write("Mail/a.eml", message("Alpha"));
+    write("Mail/b.eml", "");
+    write("Mail/c.eml", message("Gamma"));
+    addFolder(base / "src");
+    convert();
+    auto own = testing_support::readWithOwnReader(stores().at(0));
+    EXPECT_EQ(own[prefix() + "/Mail"].size(), 2u);
+    auto boxes = boxesTitled(u"Quillmere");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].icon, quillmere::BoxIcon::Exclamation);
+    EXPECT_EQ(boxes[1].text.rfind(u"1 message(s) could not be converted:\r\n" + (base / "src/Mail/b.eml").u16string(), 0), 0u);
+    EXPECT_FALSE(window->CmdExtractDBX->isEnabled());
+}
+
+TEST_F(WindowRunTest, OtherCommandsAreHeldOffAndClosingWaitsForTheRun) {
+    for (auto name : {"a", "b", "c", "d"}) write(std::string("Mail/") + name + ".eml", message(name));
+    addFolder(base / "src");
+    const size_t pickers = prompts.pickerTitles.size();
+    duringRun = [this] {
+        if (rows.size() != 1) return;
+        window->CmdExtractDBX->setEnabled(true);
+        QTest::mouseClick(window->CmdExtractDBX, Qt::LeftButton);
+        QTest::mouseClick(window->CmdAddFolder, Qt::LeftButton);
+        QTest::mouseClick(window->cmdClear1, Qt::LeftButton);
+        window->close();
+    };
+    convert();
+    EXPECT_EQ(prompts.pickerTitles.size(), pickers + 1);  // only this run's destination
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(window->grdFiles1->rows(), 4);
+    EXPECT_FALSE(window->isVisible());
+    // The run stopped after the message it was on and committed the store.
+    auto own = testing_support::readWithOwnReader(stores().at(0));
+    EXPECT_EQ(own[prefix() + "/Mail"].size(), 1u);
+}
+
+TEST_F(WindowRunTest, OpenMapiFolderFindsTheNewStoresFoldersDuringTheRun) {
+    write("Mail/Inbox/a.eml", message("Alpha"));
+    addFolder(base / "src");
+    std::u16string found, missing = u"unset";
+    duringRun = [&] {
+        std::u16string path = u"\\" + window->storeDisplayName + u"\\" + fs::path(prefix()).begin()->u16string();
+        if (auto folder = window->OpenMAPIFolder(path)) found = folder->Name();
+        std::u16string root = u"\\";
+        missing = window->OpenMAPIFolder(root) ? u"a folder" : u"none";
+    };
+    convert();
+    EXPECT_EQ(found, fs::path(prefix()).begin()->u16string());
+    EXPECT_EQ(missing, u"none");
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    quillmere::LoadWindowFont();
+    return RUN_ALL_TESTS();
+}
