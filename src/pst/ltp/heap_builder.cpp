@@ -60,7 +60,17 @@ void HeapBuilder::overwrite(Hid hid, std::span<const uint8_t> bytes) {
 }
 
 std::vector<std::vector<uint8_t>> HeapBuilder::pages() const {
-    std::vector<const Page*> source;
+    return const_cast<HeapBuilder*>(this)->buildPages(false);
+}
+
+std::vector<std::vector<uint8_t>> HeapBuilder::takePages() {
+    auto out = buildPages(true);
+    pages_.clear();
+    return out;
+}
+
+std::vector<std::vector<uint8_t>> HeapBuilder::buildPages(bool release) {
+    std::vector<Page*> source;
     Page emptyPage;
     for (auto& p : pages_) source.push_back(&p);
     if (source.empty()) source.push_back(&emptyPage);
@@ -73,7 +83,7 @@ std::vector<std::vector<uint8_t>> HeapBuilder::pages() const {
     std::vector<std::vector<uint8_t>> out;
     out.reserve(source.size());
     for (size_t i = 0; i < source.size(); ++i) {
-        const Page& page = *source[i];
+        Page& page = *source[i];
         std::vector<uint8_t> bytes;
         bytes.reserve(pageSize(i, page.data.size(), page.offsets.size()));
         size_t hdr = headerSize(i);
@@ -104,6 +114,7 @@ std::vector<std::vector<uint8_t>> HeapBuilder::pages() const {
         for (uint16_t off : page.offsets) putU16(bytes, static_cast<uint16_t>(hdr + off));
         putU16(bytes, static_cast<uint16_t>(hdr + page.data.size()));
         out.push_back(std::move(bytes));
+        if (release) page.data = {}, page.offsets = {};
     }
     return out;
 }

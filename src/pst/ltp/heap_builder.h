@@ -33,6 +33,9 @@ public:
 
     // The heap's pages, each at most one block payload, page 0 first.
     std::vector<std::vector<uint8_t>> pages() const;
+    // The same, giving up the builder's copy page by page (the builder is
+    // empty afterwards): a large heap is not held twice.
+    std::vector<std::vector<uint8_t>> takePages();
     size_t pageCount() const { return pages_.size(); }
 
 private:
@@ -40,6 +43,7 @@ private:
         std::vector<uint8_t> data;      // allocations only, packed
         std::vector<uint16_t> offsets;  // start of each allocation within data
     };
+    std::vector<std::vector<uint8_t>> buildPages(bool release);
     static size_t headerSize(size_t pageIndex);
     static size_t pageSize(size_t pageIndex, size_t dataSize, size_t allocCount);
 

@@ -67,7 +67,7 @@ ndb::Bid PropertyContextBuilder::write() const {
     }
     Hid root = buildBthPacked(heap, 2, 6, records, header);  // std::map keeps ids sorted
     heap.setUserRoot(root);
-    return ndb_.writeBlocks(heap.pages());
+    return ndb_.writeBlocks(heap.takePages());
 }
 
 }  // namespace pst::ltp

@@ -100,7 +100,7 @@ void TableContextBuilder::clearRows() {
     variable_.clear();
 }
 
-NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) const {
+NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
     HeapBuilder heap(kClientSigTableContext);
     Subnodes subnodes;
     // Row index: row ids in ascending order with their row numbers.
@@ -119,7 +119,8 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) const {
     Hid tcinfoHid = heap.allocate(tcinfo);  // filled in below
 
     // Variable-size cells go to the heap (or a subnode) and their HNIDs into the rows.
-    std::vector<uint8_t> matrix = matrix_;
+    // The HNID cells of matrix_ are placeholders, refilled at every write.
+    std::vector<uint8_t>& matrix = matrix_;
     for (size_t r = 0; r < variable_.size(); ++r) {
         const std::vector<uint8_t>& cells = variable_[r];
         for (size_t at = 0; at < cells.size();) {
@@ -174,7 +175,7 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) const {
     heap.setUserRoot(tcinfoHid);
 
     NodeBlocks out;
-    out.data = ndb.writeBlocks(heap.pages());
+    out.data = ndb.writeBlocks(heap.takePages());
     out.subnode = subnodes.write(ndb);
     return out;
 }

@@ -41,7 +41,7 @@ public:
 
     // Writes the table's heap as the node's data and its row matrix and
     // large cells as subnodes.
-    NodeBlocks write(ndb::NdbWriter& ndb) const;
+    NodeBlocks write(ndb::NdbWriter& ndb);
 
 private:
     int columnIndex(PropTag tag) const;
