@@ -158,12 +158,6 @@ TEST_F(RunTest, FoldersDifferingOnlyInCaseShareOneFolder) {
     EXPECT_TRUE(report.failures.empty());
 }
 
-TEST_F(RunTest, FileListedTwiceIsImportedTwice) {
-    host.rows = {u"C:\\Mail\\a.eml", u"C:\\Mail\\a.eml"};
-    convert();
-    EXPECT_EQ(store().messagesByFolder()[u"Mail"].size(), 2u);
-}
-
 TEST_F(RunTest, RowsWithoutFolderTakeErrorPathAfterStoreWasAdded) {
     for (auto rows : std::vector<std::vector<std::u16string>>{
              {u""}, {u"C:\\Mail\\a.eml", u"\\\\server\\share\\b.eml"}, {u"C:\\a.eml"}, {u"/a.eml"}}) {
@@ -190,16 +184,6 @@ TEST_F(RunTest, RowsWithoutFolderTakeErrorPathAfterStoreWasAdded) {
         EXPECT_TRUE(local.convertEnabled);
         EXPECT_TRUE(fields.rdoSession);  // kept until the next run
     }
-}
-
-TEST_F(RunTest, MissingSessionClassTakesErrorPathWithoutStore) {
-    components.unregisterClass("Redemption.RDOSession");
-    host.rows = {u"C:\\Mail\\a.eml"};
-    auto report = convert();
-    EXPECT_EQ(report.outcome, RunReport::Outcome::ErrorPath);
-    EXPECT_TRUE(memory.stores.empty());
-    ASSERT_EQ(host.prompts_.boxes.size(), 1u);
-    EXPECT_EQ(host.prompts_.boxes[0].title, u"Outlook Error");
 }
 
 TEST_F(RunTest, MissingUtilityClassSavesItemsWithoutFlags) {
