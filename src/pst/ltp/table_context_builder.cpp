@@ -78,8 +78,9 @@ void TableContextBuilder::finishRow(uint32_t rowId, std::vector<uint8_t>& row, s
     row[rgib_[2]] |= 0xC0;  // the row id and row version cells exist
     rowIds_.push_back(rowId);
     matrix_.insert(matrix_.end(), row.begin(), row.end());
-    variable.shrink_to_fit();
-    variable_.push_back(std::move(variable));
+    if (variable_.size() + variable.size() > UINT32_MAX) throw std::length_error("table too large");
+    variableStart_.push_back(static_cast<uint32_t>(variable_.size()));
+    variable_.insert(variable_.end(), variable.begin(), variable.end());
 }
 
 void TableContextBuilder::addRow(uint32_t rowId, std::span<const Property> values) {
@@ -98,6 +99,7 @@ void TableContextBuilder::clearRows() {
     rowIds_.clear();
     matrix_.clear();
     variable_.clear();
+    variableStart_.clear();
 }
 
 NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
@@ -121,12 +123,13 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
     // Variable-size cells go to the heap (or a subnode) and their HNIDs into the rows.
     // The HNID cells of matrix_ are placeholders, refilled at every write.
     std::vector<uint8_t>& matrix = matrix_;
-    for (size_t r = 0; r < variable_.size(); ++r) {
-        const std::vector<uint8_t>& cells = variable_[r];
-        for (size_t at = 0; at < cells.size();) {
+    for (size_t r = 0; r < variableStart_.size(); ++r) {
+        size_t end = r + 1 < variableStart_.size() ? variableStart_[r + 1] : variable_.size();
+        const uint8_t* cells = variable_.data();
+        for (size_t at = variableStart_[r]; at < end;) {
             uint16_t col = getU16(&cells[at]);
             uint32_t len = getU32(&cells[at + 2]);
-            std::span<const uint8_t> bytes(cells.data() + at + 6, len);
+            std::span<const uint8_t> bytes(cells + at + 6, len);
             at += 6 + len;
             uint32_t hnid = 0;
             if (len > kMaxHeapAllocation) {

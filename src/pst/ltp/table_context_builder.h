@@ -54,8 +54,10 @@ private:
 
     std::vector<uint32_t> rowIds_;
     std::vector<uint8_t> matrix_;  // fixed part of every row, HNID cells to be filled in at write
-    // Variable-size cells per row: (column index u16, length u32, bytes)...
-    std::vector<std::vector<uint8_t>> variable_;
+    // Variable-size cells of all rows, packed as (column index u16, length
+    // u32, bytes)...; row r's cells start at variableStart_[r].
+    std::vector<uint8_t> variable_;
+    std::vector<uint32_t> variableStart_;
 };
 
 }  // namespace pst::ltp
