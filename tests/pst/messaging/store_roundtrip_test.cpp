@@ -264,3 +264,30 @@ TEST(StoreRoundTrip, CommittedStateIsReadableWhileTheStoreStaysOpen) {
     auto r = PstReader::open(path);
     EXPECT_EQ(r->messageNids(child(*r, r->ipmSubtree().nid, u"Inbox")->nid).size(), 2u);
 }
+
+TEST(StoreRoundTrip, DeepAndWideFolderTrees) {
+    ScratchDir dir;
+    auto path = dir.file("tree.pst");
+    {
+        auto store = Store::create(path, u"Tree");
+        FolderId parent = store->ipmSubtree();
+        for (int depth = 0; depth < 64; ++depth) parent = store->createFolder(parent, u"level " + number(depth));
+        FolderId wide = store->createFolder(store->ipmSubtree(), u"Wide");
+        for (int i = 0; i < 600; ++i) store->createFolder(wide, u"child " + number(i));  // a hierarchy table over blocks
+        store->close();
+    }
+    EXPECT_EQ(checkerDefects(path), "");
+    auto r = PstReader::open(path);
+    uint32_t parent = r->ipmSubtree().nid;
+    for (int depth = 0; depth < 64; ++depth) {
+        auto f = child(*r, parent, u"LEVEL " + number(depth));
+        ASSERT_TRUE(f) << depth;
+        parent = f->nid;
+    }
+    EXPECT_TRUE(r->subfolders(parent).empty());
+    auto wide = child(*r, r->ipmSubtree().nid, u"Wide");
+    ASSERT_TRUE(wide);
+    auto children = r->subfolders(wide->nid);
+    ASSERT_EQ(children.size(), 600u);
+    EXPECT_EQ(children[599].name, u"child 599");
+}
