@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, AltXAsksTheExitQuestion)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
     // An access key presses the button visibly: the click follows a moment later.
-    QTest::qWaitFor([&] { return !prompts.questions.empty(); }, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !prompts.questions.empty(); }, 2000));
     EXPECT_EQ(prompts.questions, std::vector<std::u16string>{u"Are you sure you want to exit now?"});
 }
 

@@ -91,9 +91,11 @@ TEST_F(QtPromptsTest, TextIsShownAsWrittenNotAsMarkup)
 {
     answerWith([](QMessageBox* b) {
         const auto labels = b->findChildren<QLabel*>();
-        for (QLabel* l : labels)
-            if (l->text().contains(QLatin1String("<b>")))
+        for (QLabel* l : labels) {
+            if (l->text().contains(QLatin1String("<b>"))) {
                 EXPECT_EQ(l->textFormat(), Qt::PlainText);
+            }
+        }
         QTest::keyClick(b, Qt::Key_Return);
     });
     prompts.message(u"<b>folder</b>", BoxIcon::Exclamation);
