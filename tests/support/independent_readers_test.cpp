@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace test_readers;
@@ -146,7 +147,7 @@ TEST(IndependentReaders, ListingToolsOpenTheStore) {
 
 TEST(IndependentReaders, MissingToolsAndBadFilesAreReportedNotThrown) {
     EXPECT_FALSE(toolInstalled("quillmere-no-such-tool"));
-    auto bad = fs::temp_directory_path() / "quillmere-not-a-store.pst";
+    auto bad = fs::temp_directory_path() / ("quillmere-not-a-store-" + std::to_string(::getpid()) + ".pst");
     { std::ofstream(bad) << "not a personal folders file"; }
     for (auto r : {readWithPffexport(bad), readWithReadpst(bad), readWithPstExtractor(bad)}) {
         if (!r.available) continue;

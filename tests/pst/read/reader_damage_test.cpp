@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <unistd.h>
 
 #include "sample_files.h"
 
@@ -14,11 +16,20 @@ using namespace pst::read;
 
 namespace {
 
+fs::path scratchDir() { return fs::temp_directory_path() / ("quillmere-read-test-" + std::to_string(::getpid())); }
+
 fs::path scratch(const std::string& name) {
-    auto dir = fs::temp_directory_path() / ("quillmere-read-test-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir / name;
+    fs::create_directories(scratchDir());
+    return scratchDir() / name;
 }
+
+// Removes the scratch folder when the test ends.
+struct ScratchCleanup {
+    ~ScratchCleanup() {
+        std::error_code ec;
+        fs::remove_all(scratchDir(), ec);
+    }
+};
 
 std::vector<char> load(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -47,6 +58,7 @@ std::string readAll(const fs::path& p) {
 }  // namespace
 
 TEST(ReaderOnDamagedFiles, MissingForeignAndTruncatedFilesRaiseReadError) {
+    ScratchCleanup cleanup;
     EXPECT_THROW(PstReader::open(scratch("does-not-exist.pst")), ReadError);
     save(scratch("text.pst"), std::vector<char>(2000, 'x'));
     EXPECT_THROW(PstReader::open(scratch("text.pst")), ReadError);
@@ -61,6 +73,7 @@ TEST(ReaderOnDamagedFiles, MissingForeignAndTruncatedFilesRaiseReadError) {
 }
 
 TEST(ReaderOnDamagedFiles, AFlippedByteAnywhereIsReportedOrHarmless) {
+    ScratchCleanup cleanup;
     REQUIRE_SAMPLE("sample1.pst");
     auto original = load(test_samples::path("sample1.pst"));
     ASSERT_EQ(readAll(test_samples::path("sample1.pst")), "");
