@@ -277,6 +277,7 @@ private:
         auto hierarchy = tcNode(fmt::relatedNid(nid, kTypeHierarchy), "hierarchy table");
         auto contents = tcNode(fmt::relatedNid(nid, kTypeContents), "contents table");
         auto assoc = tcNode(fmt::relatedNid(nid, kTypeAssocContents), "FAI contents table");
+        if (!contents || !assoc) unreadableTables_.insert(nid);
 
         if (auto v = read::findProp(*props, kSubfolders); v && hierarchy && std::holds_alternative<bool>(*v))
             if (std::get<bool>(*v) != !hierarchy->rows.empty())
@@ -455,12 +456,16 @@ private:
 
     // --- reachability ------------------------------------------------------------------
     void checkReachability() {
+        size_t orphans = 0;
         for (auto& [nid, n] : c_.nodes) {
             uint32_t type = fmt::nidTypeOf(nid);
             if ((type == kTypeFolder || type == kTypeSearchFolder) && !visitedFolders_.count(nid))
                 c_.defect("folder " + hex(nid), "is not reachable from the root folder's hierarchy");
-            if ((type == kTypeMessage || type == kTypeAssocMessage) && !visitedMessages_.count(nid))
-                c_.defect("message " + hex(nid), "is not listed in any folder's contents table");
+            if ((type == kTypeMessage || type == kTypeAssocMessage) && !visitedMessages_.count(nid)) {
+                // A folder whose table could not be read is reported once, not per message.
+                if (unreadableTables_.count(n.parentNid)) continue;
+                if (++orphans <= 10) c_.defect("message " + hex(nid), "is not listed in any folder's contents table");
+            }
             if (type == kTypeHierarchy || type == kTypeContents || type == kTypeAssocContents) {
                 bool isTemplate = nid == fmt::kNidHierarchyTableTemplate || nid == fmt::kNidContentsTableTemplate ||
                                   nid == fmt::kNidAssocContentsTableTemplate;
@@ -468,6 +473,7 @@ private:
                     c_.defect("table " + hex(nid), "belongs to no folder");
             }
         }
+        if (orphans > 10) c_.defect("messages", std::to_string(orphans - 10) + " more are not listed in any folder's contents table");
         if (ipm_ && !visitedFolders_.count(*ipm_)) c_.defect("IPM subtree " + hex(*ipm_), "is not in the folder tree");
         if (ipm_ && c_.nodes.count(*ipm_) && c_.nodes.at(*ipm_).parentNid != fmt::kNidRootFolder)
             c_.defect("IPM subtree " + hex(*ipm_), "is not a child of the root folder");
@@ -500,6 +506,7 @@ private:
     std::set<uint32_t> visitedFolders_, visitedMessages_, checked_;
     std::map<uint32_t, std::vector<Property>> cachedFolderProps_;
     std::multimap<uint32_t, uint32_t> children_;  // nidParent -> nid
+    std::set<uint32_t> unreadableTables_;         // folders whose contents tables failed
 };
 
 }  // namespace
