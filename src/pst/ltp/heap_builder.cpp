@@ -1,5 +1,6 @@
 #include "pst/ltp/heap_builder.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "pst/ltp/byte_writer.h"
@@ -52,6 +53,7 @@ Hid HeapBuilder::allocate(std::span<const uint8_t> bytes) {
 
 void HeapBuilder::overwrite(Hid hid, std::span<const uint8_t> bytes) {
     Page& page = pages_.at(hidPage(hid));
+    if (page.frozen) throw std::logic_error("a frozen heap page cannot be overwritten");
     size_t index = hidIndex(hid) - 1;
     size_t begin = page.offsets.at(index);
     size_t end = index + 1 < page.offsets.size() ? page.offsets[index + 1] : page.data.size();
@@ -69,54 +71,97 @@ std::vector<std::vector<uint8_t>> HeapBuilder::takePages() {
     return out;
 }
 
-std::vector<std::vector<uint8_t>> HeapBuilder::buildPages(bool release) {
-    std::vector<Page*> source;
-    Page emptyPage;
-    for (auto& p : pages_) source.push_back(&p);
-    if (source.empty()) source.push_back(&emptyPage);
+std::vector<uint8_t> HeapBuilder::fillLevels() const {
+    std::vector<uint8_t> levels(std::max<size_t>(pages_.size(), 1), fillLevel(ndb::kMaxBlockPayload - pageSize(0, 0, 0)));
+    for (size_t i = 0; i < pages_.size(); ++i)
+        levels[i] = pages_[i].frozen ? pages_[i].frozenLevel
+                                     : fillLevel(ndb::kMaxBlockPayload -
+                                                 pageSize(i, pages_[i].data.size(), pages_[i].offsets.size()));
+    return levels;
+}
 
-    std::vector<uint8_t> levels(source.size());
-    for (size_t i = 0; i < source.size(); ++i)
-        levels[i] = fillLevel(ndb::kMaxBlockPayload -
-                              pageSize(i, source[i]->data.size(), source[i]->offsets.size()));
-
-    std::vector<std::vector<uint8_t>> out;
-    out.reserve(source.size());
-    for (size_t i = 0; i < source.size(); ++i) {
-        Page& page = *source[i];
-        std::vector<uint8_t> bytes;
-        bytes.reserve(pageSize(i, page.data.size(), page.offsets.size()));
-        size_t hdr = headerSize(i);
-        size_t mapOffset = hdr + page.data.size();
-        mapOffset += mapOffset & 1;
-        putU16(bytes, static_cast<uint16_t>(mapOffset));  // ibHnpm
-        if (i == 0) {
-            putU8(bytes, kHeapSignature);
-            putU8(bytes, clientSig_);
-            putU32(bytes, userRoot_);
-            uint32_t packed = 0;  // fill levels of the first 8 pages, 4 bits each
-            for (size_t k = 0; k < 8 && k < levels.size(); ++k) packed |= uint32_t(levels[k]) << (4 * k);
-            putU32(bytes, packed);
-        } else if (isBitmapPage(i)) {
-            for (size_t k = 0; k < 64; ++k) {
-                uint8_t b = 0;
-                size_t lo = i + 2 * k, hi = lo + 1;
-                if (lo < levels.size()) b |= levels[lo];
-                if (hi < levels.size()) b |= uint8_t(levels[hi] << 4);
-                putU8(bytes, b);
-            }
+std::vector<uint8_t> HeapBuilder::pageBytes(size_t i, const std::vector<uint8_t>& levels) const {
+    static const Page emptyPage;
+    const Page& page = i < pages_.size() ? pages_[i] : emptyPage;
+    if (page.frozen) throw std::logic_error("a frozen heap page has no bytes in memory");
+    std::vector<uint8_t> bytes;
+    bytes.reserve(pageSize(i, page.data.size(), page.offsets.size()));
+    size_t hdr = headerSize(i);
+    size_t mapOffset = hdr + page.data.size();
+    mapOffset += mapOffset & 1;
+    putU16(bytes, static_cast<uint16_t>(mapOffset));  // ibHnpm
+    if (i == 0) {
+        putU8(bytes, kHeapSignature);
+        putU8(bytes, clientSig_);
+        putU32(bytes, userRoot_);
+        uint32_t packed = 0;  // fill levels of the first 8 pages, 4 bits each
+        for (size_t k = 0; k < 8 && k < levels.size(); ++k) packed |= uint32_t(levels[k]) << (4 * k);
+        putU32(bytes, packed);
+    } else if (isBitmapPage(i)) {
+        for (size_t k = 0; k < 64; ++k) {
+            uint8_t b = 0;
+            size_t lo = i + 2 * k, hi = lo + 1;
+            if (lo < levels.size()) b |= levels[lo];
+            if (hi < levels.size()) b |= uint8_t(levels[hi] << 4);
+            putU8(bytes, b);
         }
-        putBytes(bytes, page.data);
-        if (bytes.size() & 1) putU8(bytes, 0);
-        // HNPAGEMAP
-        putU16(bytes, static_cast<uint16_t>(page.offsets.size()));  // cAlloc
-        putU16(bytes, 0);                                            // cFree
-        for (uint16_t off : page.offsets) putU16(bytes, static_cast<uint16_t>(hdr + off));
-        putU16(bytes, static_cast<uint16_t>(hdr + page.data.size()));
-        out.push_back(std::move(bytes));
-        if (release) page.data = {}, page.offsets = {};
+    }
+    putBytes(bytes, page.data);
+    if (bytes.size() & 1) putU8(bytes, 0);
+    // HNPAGEMAP
+    putU16(bytes, static_cast<uint16_t>(page.offsets.size()));  // cAlloc
+    putU16(bytes, 0);                                            // cFree
+    for (uint16_t off : page.offsets) putU16(bytes, static_cast<uint16_t>(hdr + off));
+    putU16(bytes, static_cast<uint16_t>(hdr + page.data.size()));
+    return bytes;
+}
+
+std::vector<std::vector<uint8_t>> HeapBuilder::buildPages(bool release) {
+    for (auto& p : pages_)
+        if (p.frozen) throw std::logic_error("a heap with frozen pages is written with write()");
+    std::vector<uint8_t> levels = fillLevels();
+    std::vector<std::vector<uint8_t>> out;
+    out.reserve(levels.size());
+    for (size_t i = 0; i < levels.size(); ++i) {
+        out.push_back(pageBytes(i, levels));
+        if (release && i < pages_.size()) pages_[i].data = {}, pages_[i].offsets = {};
     }
     return out;
+}
+
+HeapBuilder::Mark HeapBuilder::mark() const {
+    if (pages_.empty()) return {};
+    return {pages_.size(), pages_.back().offsets.size(), pages_.back().data.size()};
+}
+
+void HeapBuilder::rollback(const Mark& m) {
+    if (m.pages > pages_.size()) throw std::logic_error("heap rollback past its end");
+    pages_.resize(m.pages);
+    if (pages_.empty()) return;
+    Page& last = pages_.back();
+    if (last.frozen) throw std::logic_error("heap rollback into a frozen page");
+    last.offsets.resize(m.allocs);
+    last.data.resize(m.dataSize);
+}
+
+ndb::Bid HeapBuilder::write(ndb::NdbWriter& ndb, size_t freezeBelow) {
+    std::vector<uint8_t> levels = fillLevels();
+    std::vector<ndb::Bid> bids;
+    bids.reserve(levels.size());
+    for (size_t i = 0; i < levels.size(); ++i) {
+        if (i < pages_.size() && pages_[i].frozen) {
+            bids.push_back(pages_[i].frozen);
+            continue;
+        }
+        bids.push_back(ndb.writeData(pageBytes(i, levels)));
+        if (i != 0 && i < freezeBelow && i + 1 < pages_.size() && !isBitmapPage(i)) {
+            Page& page = pages_[i];
+            page.frozen = bids.back();
+            page.frozenLevel = levels[i];
+            page.data = {}, page.offsets = {};
+        }
+    }
+    return bids.size() == 1 ? bids[0] : ndb.writeDataTree(bids);
 }
 
 }  // namespace pst::ltp

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "pst/ndb/ndb_writer.h"
+
 namespace pst::ltp {
 
 using Hid = uint32_t;
@@ -38,11 +40,33 @@ public:
     std::vector<std::vector<uint8_t>> takePages();
     size_t pageCount() const { return pages_.size(); }
 
+    // A heap that lives across several writes of one node: allocations made
+    // after a mark are dropped again by rollback (the row index and other
+    // parts rebuilt at every write), those before it keep their HIDs.
+    struct Mark {
+        size_t pages = 0;
+        size_t allocs = 0;    // in the last page
+        size_t dataSize = 0;  // of the last page
+    };
+    Mark mark() const;
+    void rollback(const Mark& m);
+
+    // Writes the pages as the node's data (one block, or a data tree of
+    // pages) and returns its bid. Pages before `freezeBelow` other than page
+    // 0 and the bitmap pages (whose fill levels change as the heap grows)
+    // are final: they keep their block from then on, are not written again
+    // and their bytes leave memory. Frozen pages cannot be overwritten.
+    ndb::Bid write(ndb::NdbWriter& ndb, size_t freezeBelow = 0);
+
 private:
     struct Page {
         std::vector<uint8_t> data;      // allocations only, packed
         std::vector<uint16_t> offsets;  // start of each allocation within data
+        ndb::Bid frozen = 0;            // the page's block once final
+        uint8_t frozenLevel = 0;
     };
+    std::vector<uint8_t> pageBytes(size_t index, const std::vector<uint8_t>& levels) const;
+    std::vector<uint8_t> fillLevels() const;
     std::vector<std::vector<uint8_t>> buildPages(bool release);
     static size_t headerSize(size_t pageIndex);
     static size_t pageSize(size_t pageIndex, size_t dataSize, size_t allocCount);

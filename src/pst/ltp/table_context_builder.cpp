@@ -46,6 +46,7 @@ TableContextBuilder::TableContextBuilder(std::vector<PropTag> tags) {
     offset += static_cast<uint16_t>((columns_.size() + 7) / 8);
     rgib_[3] = offset;
     rowSize_ = offset;
+    startHeap();
 }
 
 int TableContextBuilder::columnIndex(PropTag tag) const {
@@ -56,7 +57,15 @@ int TableContextBuilder::columnIndex(PropTag tag) const {
     return static_cast<int>(it - columns_.begin());
 }
 
-void TableContextBuilder::setCell(std::vector<uint8_t>& row, std::vector<uint8_t>& variable, const Property& p) {
+void TableContextBuilder::startHeap() {
+    constexpr size_t kTcInfoFixed = 22;
+    heap_ = HeapBuilder(kClientSigTableContext);
+    rowIndexHid_ = heap_.allocate(std::vector<uint8_t>(kBthHeaderSize));  // readers expect it at the first HID
+    tcinfoHid_ = heap_.allocate(std::vector<uint8_t>(kTcInfoFixed + 8 * columns_.size()));
+    heap_.setUserRoot(tcinfoHid_);
+}
+
+void TableContextBuilder::setCell(std::vector<uint8_t>& row, const Property& p) {
     int index = columnIndex(p.tag);
     if (index < 0) return;
     const TableColumn& c = columns_[index];
@@ -66,106 +75,116 @@ void TableContextBuilder::setCell(std::vector<uint8_t>& row, std::vector<uint8_t
     if (fixedSize(type)) {
         std::copy(bytes.begin(), bytes.end(), row.begin() + c.ibData);
     } else {
-        putU16(variable, static_cast<uint16_t>(index));
-        putU32(variable, static_cast<uint32_t>(bytes.size()));
-        putBytes(variable, bytes);
+        uint32_t hnid = 0;
+        if (bytes.size() > kMaxHeapAllocation) {
+            hnid = ndb::makeNid(ndb::NID_TYPE_LTP, nextSubnodeIndex_++);
+            largeCells_.push_back({hnid, 0, std::move(bytes)});
+        } else if (!bytes.empty()) {
+            hnid = heap_.allocate(bytes);
+        }
+        setU32(&row[c.ibData], hnid);
     }
     row[rgib_[2] + c.iBit / 8] |= uint8_t(0x80 >> (c.iBit % 8));
 }
 
-void TableContextBuilder::finishRow(uint32_t rowId, std::vector<uint8_t>& row, std::vector<uint8_t>& variable) {
+void TableContextBuilder::finishRow(uint32_t rowId, std::vector<uint8_t>& row) {
     setU32(row.data(), rowId);
     row[rgib_[2]] |= 0xC0;  // the row id and row version cells exist
     rowIds_.push_back(rowId);
     matrix_.insert(matrix_.end(), row.begin(), row.end());
-    if (variable_.size() + variable.size() > UINT32_MAX) throw std::length_error("table too large");
-    variableStart_.push_back(static_cast<uint32_t>(variable_.size()));
-    variable_.insert(variable_.end(), variable.begin(), variable.end());
 }
 
 void TableContextBuilder::addRow(uint32_t rowId, std::span<const Property> values) {
-    std::vector<uint8_t> row(rowSize_), variable;
-    for (auto& p : values) setCell(row, variable, p);
-    finishRow(rowId, row, variable);
+    std::vector<uint8_t> row(rowSize_);
+    for (auto& p : values) setCell(row, p);
+    finishRow(rowId, row);
 }
 
 void TableContextBuilder::addRow(uint32_t rowId, std::span<const Property* const> values) {
-    std::vector<uint8_t> row(rowSize_), variable;
-    for (auto* p : values) setCell(row, variable, *p);
-    finishRow(rowId, row, variable);
+    std::vector<uint8_t> row(rowSize_);
+    for (auto* p : values) setCell(row, *p);
+    finishRow(rowId, row);
 }
 
 void TableContextBuilder::clearRows() {
     rowIds_.clear();
     matrix_.clear();
-    variable_.clear();
-    variableStart_.clear();
+    matrixBlocks_.clear();
+    matrixNid_ = 0;
+    largeCells_.clear();
+    nextSubnodeIndex_ = 1;
+    startHeap();
 }
 
 NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
-    HeapBuilder heap(kClientSigTableContext);
     Subnodes subnodes;
-    // Row index: row ids in ascending order with their row numbers.
-    std::vector<uint32_t> order(rowIds_.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return rowIds_[a] < rowIds_[b]; });
-    std::vector<uint8_t> index;
-    index.reserve(order.size() * 8);
-    for (uint32_t i : order) {
-        putU32(index, rowIds_[i]);
-        putU32(index, i);
+    for (auto& cell : largeCells_) {
+        if (!cell.bid) {
+            cell.bid = ndb.writeData(cell.bytes);
+            cell.bytes = {};
+        }
+        subnodes.add(cell.nid, cell.bid);
     }
-    Hid rowIndexHid = buildBthPacked(heap, 4, 4, index);  // its header at the first HID, as readers expect
-    constexpr size_t kTcInfoFixed = 22;
-    std::vector<uint8_t> tcinfo(kTcInfoFixed + 8 * columns_.size());
-    Hid tcinfoHid = heap.allocate(tcinfo);  // filled in below
 
-    // Variable-size cells go to the heap (or a subnode) and their HNIDs into the rows.
-    // The HNID cells of matrix_ are placeholders, refilled at every write.
-    std::vector<uint8_t>& matrix = matrix_;
-    for (size_t r = 0; r < variableStart_.size(); ++r) {
-        size_t end = r + 1 < variableStart_.size() ? variableStart_[r + 1] : variable_.size();
-        const uint8_t* cells = variable_.data();
-        for (size_t at = variableStart_[r]; at < end;) {
-            uint16_t col = getU16(&cells[at]);
-            uint32_t len = getU32(&cells[at + 2]);
-            std::span<const uint8_t> bytes(cells + at + 6, len);
-            at += 6 + len;
-            uint32_t hnid = 0;
-            if (len > kMaxHeapAllocation) {
-                hnid = subnodes.allocate(ndb::NID_TYPE_LTP);
-                subnodes.add(hnid, ndb.writeData(bytes));
-            } else if (len > 0) {
-                hnid = heap.allocate(bytes);
-            }
-            setU32(&matrix[r * rowSize_ + columns_[col].ibData], hnid);
+    // What follows the cells in the heap is written anew each time and
+    // dropped again afterwards.
+    const HeapBuilder::Mark cellsEnd = heap_.mark();
+    struct Rollback {
+        HeapBuilder& heap;
+        const HeapBuilder::Mark& mark;
+        ~Rollback() { heap.rollback(mark); }
+    } rollback{heap_, cellsEnd};
+
+    // Row index: row ids in ascending order with their row numbers.
+    std::vector<uint8_t> index;
+    index.reserve(rowIds_.size() * 8);
+    if (std::is_sorted(rowIds_.begin(), rowIds_.end())) {
+        for (uint32_t i = 0; i < rowIds_.size(); ++i) {
+            putU32(index, rowIds_[i]);
+            putU32(index, i);
+        }
+    } else {
+        std::vector<uint32_t> order(rowIds_.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return rowIds_[a] < rowIds_[b]; });
+        for (uint32_t i : order) {
+            putU32(index, rowIds_[i]);
+            putU32(index, i);
         }
     }
+    buildBthPacked(heap_, 4, 4, index, rowIndexHid_);
+    index = {};
 
     uint32_t hnidRows = 0;
-    if (!matrix.empty()) {
-        if (matrix.size() <= kMaxHeapAllocation) {
-            hnidRows = heap.allocate(matrix);
+    if (!rowIds_.empty()) {
+        if (matrixBlocks_.empty() && matrix_.size() <= kMaxHeapAllocation) {
+            hnidRows = heap_.allocate(matrix_);
         } else {
             // Whole rows per block; every block but the last is full-sized ([MS-PST] "Row Matrix").
-            size_t rowsPerBlock = ndb::kMaxBlockPayload / rowSize_;
-            std::vector<std::vector<uint8_t>> blocks;
-            for (size_t first = 0; first < rowIds_.size(); first += rowsPerBlock) {
-                size_t n = std::min(rowsPerBlock, rowIds_.size() - first);
-                auto begin = matrix.begin() + first * rowSize_;
-                blocks.emplace_back(begin, begin + n * rowSize_);
-                if (first + n < rowIds_.size()) blocks.back().resize(ndb::kMaxBlockPayload, 0);
+            // A block is final once rows follow it.
+            const size_t blockRows = ndb::kMaxBlockPayload / rowSize_;
+            const size_t blockBytes = blockRows * rowSize_;
+            size_t consumed = 0;
+            while (matrix_.size() - consumed > blockBytes) {
+                std::vector<uint8_t> block(matrix_.begin() + consumed, matrix_.begin() + consumed + blockBytes);
+                block.resize(ndb::kMaxBlockPayload, 0);
+                matrixBlocks_.push_back(ndb.writeData(block));
+                consumed += blockBytes;
             }
-            hnidRows = subnodes.allocate(ndb::NID_TYPE_LTP);
-            subnodes.add(hnidRows, ndb.writeBlocks(blocks));
+            matrix_.erase(matrix_.begin(), matrix_.begin() + consumed);
+            std::vector<ndb::Bid> blocks = matrixBlocks_;
+            if (!matrix_.empty()) blocks.push_back(ndb.writeData(matrix_));
+            if (!matrixNid_) matrixNid_ = ndb::makeNid(ndb::NID_TYPE_LTP, nextSubnodeIndex_++);
+            subnodes.add(matrixNid_, ndb.writeDataTree(blocks));
+            hnidRows = matrixNid_;
         }
     }
 
-    tcinfo.clear();
+    std::vector<uint8_t> tcinfo;
     putU8(tcinfo, kClientSigTableContext);  // bType
     putU8(tcinfo, static_cast<uint8_t>(columns_.size()));
     for (uint16_t ib : rgib_) putU16(tcinfo, ib);
-    putU32(tcinfo, rowIndexHid);
+    putU32(tcinfo, rowIndexHid_);
     putU32(tcinfo, hnidRows);
     putU32(tcinfo, 0);  // hidIndex, deprecated
     for (auto& c : columns_) {
@@ -174,11 +193,11 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
         putU8(tcinfo, c.cbData);
         putU8(tcinfo, c.iBit);
     }
-    heap.overwrite(tcinfoHid, tcinfo);
-    heap.setUserRoot(tcinfoHid);
+    heap_.overwrite(tcinfoHid_, tcinfo);
 
     NodeBlocks out;
-    out.data = ndb.writeBlocks(heap.takePages());
+    // Pages before the one the last cell is in are full and final.
+    out.data = heap_.write(ndb, cellsEnd.pages ? cellsEnd.pages - 1 : 0);
     out.subnode = subnodes.write(ndb);
     return out;
 }

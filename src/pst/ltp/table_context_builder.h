@@ -3,11 +3,19 @@
 // descriptors, a row index BTH (row id -> row number) and the row matrix,
 // kept in the heap while small and in a subnode data tree of whole-row
 // blocks when large.
+//
+// A table written again and again while rows are appended (a folder's
+// contents table, at every commit) costs each time in proportion to the rows
+// added since: cells go to the heap as their row is added and keep their
+// HIDs, and heap pages and row-matrix blocks that are full keep their blocks
+// and leave memory. Only the row index, the last partial blocks and the data
+// trees above them are written again.
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "pst/ltp/heap_builder.h"
 #include "pst/ltp/subnodes.h"
 #include "pst/property.h"
 
@@ -45,19 +53,33 @@ public:
 
 private:
     int columnIndex(PropTag tag) const;
-    void setCell(std::vector<uint8_t>& row, std::vector<uint8_t>& variable, const Property& p);
-    void finishRow(uint32_t rowId, std::vector<uint8_t>& row, std::vector<uint8_t>& variable);
+    void setCell(std::vector<uint8_t>& row, const Property& p);
+    void finishRow(uint32_t rowId, std::vector<uint8_t>& row);
+    void startHeap();
 
     std::vector<TableColumn> columns_;
     uint16_t rgib_[4] = {};  // end of the 8/4-byte, 2-byte, 1-byte groups and of the bitmap
     size_t rowSize_ = 0;
 
     std::vector<uint32_t> rowIds_;
-    std::vector<uint8_t> matrix_;  // fixed part of every row, HNID cells to be filled in at write
-    // Variable-size cells of all rows, packed as (column index u16, length
-    // u32, bytes)...; row r's cells start at variableStart_[r].
-    std::vector<uint8_t> variable_;
-    std::vector<uint32_t> variableStart_;
+    // Rows not yet in a full block of matrixBlocks_, their HNID cells filled in.
+    std::vector<uint8_t> matrix_;
+    std::vector<ndb::Bid> matrixBlocks_;  // full row-matrix blocks, written once
+    ndb::Nid matrixNid_ = 0;
+
+    // The row index's BTHHEADER (the heap's first HID), TCINFO, then the
+    // variable-size cells in the order their rows came.
+    HeapBuilder heap_{kClientSigTableContext};
+    Hid rowIndexHid_ = 0;
+    Hid tcinfoHid_ = 0;
+
+    struct LargeCell {  // a cell too large for the heap, in a subnode
+        ndb::Nid nid = 0;
+        ndb::Bid bid = 0;            // 0 until written
+        std::vector<uint8_t> bytes;  // until written
+    };
+    std::vector<LargeCell> largeCells_;
+    uint32_t nextSubnodeIndex_ = 1;
 };
 
 }  // namespace pst::ltp

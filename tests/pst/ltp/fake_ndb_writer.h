@@ -29,6 +29,20 @@ public:
             if (block.size() > ndb::kMaxBlockPayload) throw std::invalid_argument("block too large");
         return store(b);
     }
+    ndb::Bid writeDataTree(const std::vector<ndb::Bid>& bids) override {
+        if (bids.size() == 1) return bids[0];
+        std::vector<std::vector<uint8_t>> out;
+        for (ndb::Bid bid : bids) {
+            auto& b = blocks.at(bid);
+            if (b.size() != 1) throw std::invalid_argument("writeDataTree over a tree");
+            out.push_back(b[0]);
+        }
+        ndb::Bid bid = next_ += 4;
+        blocks[bid] = std::move(out);
+        ++treesOverExisting;
+        return bid;
+    }
+    size_t treesOverExisting = 0;
     class Stream : public DataStream {
     public:
         explicit Stream(FakeNdbWriter& w) : w_(w) {}

@@ -122,3 +122,39 @@ TEST(TableContext, ClearRowsEmptiesTheTable) {
     auto t = pst::testing::decodeTc(ndb, b.data, b.subnode);
     EXPECT_TRUE(t.rows.empty());
 }
+
+// A table written after every batch of new rows (as a folder's contents
+// table is at every commit): each write reads back whole and right, and
+// writes only what the new rows touched, not the rows before them.
+TEST(TableContext, RewrittenAfterEachBatchWritesOnlyItsTail) {
+    TableContextBuilder table({kSubject, kFlags, kTime});
+    FakeNdbWriter ndb;
+    auto rowOf = [](uint32_t i) {
+        std::u16string subject = u"subject of row " + std::u16string(1 + i % 40, char16_t(u'a' + i % 26));
+        if (i % 997 == 5) subject.assign(2000, u'L');  // a cell in a subnode now and then
+        return std::vector<Property>{{kSubject, subject}, {kFlags, int32_t(i)}};
+    };
+    uint32_t rows = 0;
+    size_t fullWriteBytes = 0;
+    for (uint32_t batch : {3u, 40u, 6000u, 7u, 1u, 2500u, 0u}) {
+        for (uint32_t k = 0; k < batch; ++k, ++rows) table.addRow(0x200004 + 32 * rows, rowOf(rows));
+        ndb.commit();
+        NodeBlocks b = table.write(ndb);
+        size_t written = ndb.bytesWrittenSinceCommit();
+        if (batch > 1000) fullWriteBytes = std::max(fullWriteBytes, written);
+        if (batch < 10 && rows > 6000) EXPECT_LT(written * 4, fullWriteBytes) << "after " << rows << " rows";
+
+        auto t = pst::testing::decodeTc(ndb, b.data, b.subnode);
+        ASSERT_EQ(t.rows.size(), rows);
+        ASSERT_EQ(t.rowIndex.size(), rows);
+        for (uint32_t i = 0; i < rows; ++i) {
+            ASSERT_EQ(getU32(t.rows[i].at(kFlags).data()), i);
+            auto subject = rowOf(i)[0];
+            const auto& want = std::get<std::u16string>(subject.value);
+            const auto& got = t.rows[i].at(kSubject);
+            ASSERT_EQ(got.size(), 2 * want.size()) << "row " << i;
+            ASSERT_EQ(got[2 * (want.size() - 1)], uint8_t(want.back())) << "row " << i;
+        }
+    }
+    EXPECT_GT(ndb.treesOverExisting, 0u);
+}
