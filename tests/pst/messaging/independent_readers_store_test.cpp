@@ -14,6 +14,7 @@ using namespace test_readers;
 namespace {
 
 constexpr int kBulkMessages = 300;  // the contents table spans several blocks
+constexpr int kBulkCommitEvery = 23;  // and grows over many commits, keeping its full blocks
 
 std::string utf8(const std::u16string& s) {
     std::string out;
@@ -67,8 +68,10 @@ protected:
         m.attachments.push_back(embeddedAttachment(u"Forwarded original", inner));
         store->addMessage(rtl, m);
         store->addMessage(cjk, mailMessage(u"Hello in CJK folder", u"body", {{u"山田太郎", u"taro@example.jp"}}));
-        for (int i = 0; i < kBulkMessages; ++i)
+        for (int i = 0; i < kBulkMessages; ++i) {
             store->addMessage(bulk, mailMessage(bulkSubject(i), u"bulk body", {{u"Zed", u"zed@example.com"}}));
+            if (i % kBulkCommitEvery == 0) store->commit();
+        }
         store->close();
     }
     static void TearDownTestSuite() {
