@@ -209,8 +209,8 @@ def main():
     write(acct + "/Inbox/Projects", "Project kickoff.eml",
           alternative(CARLA, [ANN, BOB], "Project kickoff", "Kickoff is on Monday at 10.\n",
                       "<p>Kickoff is on <b>Monday</b> at 10.</p>", 12, 10, "----=_Alt_0005"))
-    write(acct + "/Inbox/Projects", "Specification draft.eml",
-          with_attachments(BOB, [ANN], "Specification draft", "Draft attached; comments welcome.\n",
+    write(acct + "/Inbox/Projects", "Proposal draft.eml",
+          with_attachments(BOB, [ANN], "Proposal draft", "Draft attached; comments welcome.\n",
                            [("draft.txt", "text/plain", "Draft v0.1\r\nScope, goals, timeline.\r\n".encode()),
                             ("Übersicht.txt", "text/plain", "Übersicht der Aufgaben\r\n".encode("utf-8"))],
                            13, 9, "----=_Part_0006"))
