@@ -87,3 +87,41 @@ TEST(HeapBuilder, EmptyHeapStillHasAHeaderPage) {
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(decodeHeap(pages).itemCount(), 0u);
 }
+
+// A heap written, grown and written again: full pages keep their blocks,
+// page 0 and the bitmap pages are rewritten with current fill levels, and
+// what was allocated after a mark is gone after rollback.
+TEST(HeapBuilder, WrittenAgainKeepsFullPagesAndDropsRolledBackAllocations) {
+    pst::testing::FakeNdbWriter ndb;
+    HeapBuilder heap(kClientSigTableContext);
+    std::vector<std::pair<Hid, std::vector<uint8_t>>> kept;
+    auto grow = [&](size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            std::vector<uint8_t> item(500 + kept.size() % 300, uint8_t(kept.size()));
+            kept.emplace_back(heap.allocate(item), item);
+        }
+    };
+    auto writeWithScratch = [&] {
+        auto m = heap.mark();
+        Hid scratch = heap.allocate(std::vector<uint8_t>(3000, 0xEE));
+        ndb::Bid bid = heap.write(ndb, m.pages ? m.pages - 1 : 0);
+        heap.rollback(m);
+        return std::make_pair(bid, scratch);
+    };
+
+    grow(200);  // some 14 pages, one of them a bitmap page
+    auto [first, scratch1] = writeWithScratch();
+    ndb.commit();
+    grow(3);
+    auto [second, scratch2] = writeWithScratch();
+    EXPECT_LT(ndb.bytesWrittenSinceCommit(), 4u * ndb::kMaxBlockPayload);  // page 0, page 8, the tail
+    EXPECT_GT(scratch2, scratch1);  // past the three new allocations, where the first scratch was
+
+    auto h1 = decodeHeap(ndb.blocks.at(first));
+    auto h2 = decodeHeap(ndb.blocks.at(second));
+    for (size_t p = 1; p + 2 < h1.pages.size(); ++p)
+        if (p != 8) EXPECT_EQ(h1.pages[p], h2.pages[p]) << "page " << p;
+    EXPECT_EQ(h2.itemCount(), kept.size() + 1);  // one scratch: the first was rolled back
+    for (auto& [hid, bytes] : kept) ASSERT_EQ(h2.item(hid), bytes);
+    EXPECT_THROW(heap.overwrite(kept[20].first, kept[20].second), std::logic_error);  // its page is final
+}
