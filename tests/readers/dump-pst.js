@@ -7,7 +7,8 @@
 //                 submitTime, deliveryTime, body, bodyHtml, recipients: [recipient],
 //                 attachments: [attachment] }
 //   recipient:  { name, email, smtp, type }
-//   attachment: { filename, longFilename, method, mimeTag, contentId, size, embedded }
+//   attachment: { filename, longFilename, method, mimeTag, contentId, size, digest, embedded }
+//               digest: 64-bit FNV-1a of the data, 16 lower-case hex digits
 // Exits 1 with a message on stderr when the file cannot be read.
 'use strict';
 
@@ -18,14 +19,30 @@ function time(d) {
   return d ? d.toISOString() : null;
 }
 
+const FNV_OFFSET = 0xcbf29ce484222325n;
+const FNV_PRIME = 0x100000001b3n;
+const MASK64 = (1n << 64n) - 1n;
+
+function fnv1a64(bytes) {
+  let h = FNV_OFFSET;
+  for (const b of bytes) h = ((h ^ BigInt(b)) * FNV_PRIME) & MASK64;
+  return h.toString(16).padStart(16, '0');
+}
+
 function attachmentOf(a) {
   // The embedded message first: reading the data stream changes what the
   // attachment object resolves afterwards.
   const embedded = a.attachMethod === 5 ? a.embeddedPSTMessage : null;
   let size = null;
+  let digest = null;
   if (!embedded) {
     const stream = a.fileInputStream;
-    if (stream) size = stream.length.toNumber();
+    if (stream) {
+      size = stream.length.toNumber();
+      const data = Buffer.alloc(size);
+      stream.readCompletely(data);
+      digest = fnv1a64(data);
+    }
   }
   return {
     filename: a.filename,
@@ -34,6 +51,7 @@ function attachmentOf(a) {
     mimeTag: a.mimeTag,
     contentId: a.contentId,
     size,
+    digest,
     embedded: embedded ? messageOf(embedded) : null,
   };
 }

@@ -25,6 +25,7 @@ struct SeenRecipient {
 struct SeenAttachment {
     std::string name;                      // the long file name where the reader has one
     int64_t size = -1;                     // bytes of data, -1 when the reader does not say
+    std::string digest;                    // contentDigest() of the data, empty when the reader does not give it
     std::shared_ptr<SeenMessage> message;  // an embedded message, when the reader shows it
 };
 
@@ -87,6 +88,14 @@ struct ToolRun {
 };
 ToolRun runPffinfo(const std::filesystem::path& pst);
 ToolRun runLspst(const std::filesystem::path& pst);
+
+// The 64-bit FNV-1a hash of the bytes as 16 lower-case hex digits: how the
+// readers report attachment data, so tests can compare it with what was written.
+std::string contentDigest(const void* data, size_t size);
+template <class Bytes>
+std::string contentDigest(const Bytes& bytes) {
+    return contentDigest(bytes.data(), bytes.size());
+}
 
 // Whether a command is on PATH.
 bool toolInstalled(const std::string& command);

@@ -85,7 +85,9 @@ SeenMessage message(const fs::path& dir) {
                 auto name = a.filename().string();
                 auto us = name.find('_');
                 att.name = us == std::string::npos ? name : name.substr(us + 1);
-                att.size = static_cast<int64_t>(fs::file_size(a));
+                auto data = readText(a);
+                att.size = static_cast<int64_t>(data.size());
+                att.digest = contentDigest(data);
             }
             m.attachments.push_back(std::move(att));
         }

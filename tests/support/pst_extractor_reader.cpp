@@ -30,6 +30,7 @@ SeenMessage message(const Json& j) {
         SeenAttachment sa;
         sa.name = a["longFilename"].str().empty() ? a["filename"].str() : a["longFilename"].str();
         sa.size = a["size"].integer(-1);
+        sa.digest = a["digest"].str();
         if (a["embedded"].kind == Json::Kind::Object) sa.message = std::make_shared<SeenMessage>(message(a["embedded"]));
         m.attachments.push_back(std::move(sa));
     }

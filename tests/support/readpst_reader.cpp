@@ -37,14 +37,16 @@ std::vector<SeenRecipient> addresses(GMimeMessage* m, GMimeAddressType type, int
     return out;
 }
 
-int64_t decodedSize(GMimePart* part) {
+// The part's data with its transfer encoding undone.
+std::string decodedContent(GMimePart* part) {
     GMimeDataWrapper* content = g_mime_part_get_content(part);
-    if (!content) return 0;
+    if (!content) return {};
     GMimeStream* mem = g_mime_stream_mem_new();
     g_mime_data_wrapper_write_to_stream(content, mem);
-    int64_t n = static_cast<int64_t>(g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem))->len);
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem));
+    std::string out(reinterpret_cast<const char*>(bytes->data), bytes->len);
     g_object_unref(mem);
-    return n;
+    return out;
 }
 
 SeenMessage fromGmime(GMimeMessage* m);
@@ -79,7 +81,9 @@ void walk(GMimeObject* obj, SeenMessage& out) {
     }
     SeenAttachment a;
     a.name = filename;
-    a.size = decodedSize(part);
+    std::string data = decodedContent(part);
+    a.size = static_cast<int64_t>(data.size());
+    a.digest = contentDigest(data);
     out.attachments.push_back(std::move(a));
 }
 
