@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/fonts.h"
 #include "app/main_window.h"
 #include "conversion/outlook_face.h"
 #include "scripted_prompts.h"
@@ -301,11 +300,4 @@ TEST_F(WindowRunTest, OpenMapiFolderFindsTheNewStoresFoldersDuringTheRun) {
     convert();
     EXPECT_EQ(found, fs::path(prefix()).begin()->u16string());
     EXPECT_EQ(missing, u"none");
-}
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    quillmere::LoadWindowFont();
-    return RUN_ALL_TESTS();
 }
