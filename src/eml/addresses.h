@@ -14,7 +14,7 @@ namespace eml {
 
 struct Mailbox {
     std::u16string name;     // display name, may be empty
-    std::u16string address;  // addr-spec, may be empty for a bare name
+    std::u16string address;  // the RFC 5322 addr-spec, may be empty for a bare name
     // The name to show: the display name, else the address.
     const std::u16string& shown() const { return name.empty() ? address : name; }
 };
