@@ -75,16 +75,21 @@ std::map<std::string, std::vector<bool>> readWithReadpst(const fs::path& pst, co
     if (!toolAvailable("readpst")) return out;
     fs::remove_all(work);
     fs::create_directories(work);
-    std::string command = "readpst -q -D -e -o " + quoted(work) + " " + quoted(pst) + " >/dev/null 2>&1";
+    // readpst's parallel jobs can race on the numbered file names and overwrite a message: run it in one.
+    std::string command = "readpst -q -j 0 -D -e -o " + quoted(work) + " " + quoted(pst) + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) {
         out["<readpst failed>"] = {};
         return out;
     }
     // readpst writes one top folder named after the store.
-    fs::path top;
+    std::vector<fs::path> tops;
     for (auto& entry : fs::directory_iterator(work))
-        if (entry.is_directory()) top = entry.path();
-    if (top.empty()) return out;
+        if (entry.is_directory()) tops.push_back(entry.path());
+    if (tops.size() != 1) {
+        out["<readpst wrote " + std::to_string(tops.size()) + " top folders>"] = {};
+        return out;
+    }
+    const fs::path& top = tops.front();
     for (auto& entry : fs::recursive_directory_iterator(top)) {
         if (!entry.is_regular_file()) continue;
         std::ifstream in(entry.path());

@@ -157,7 +157,8 @@ ReaderResult readWithReadpst(const fs::path& pst) {
     }
     r.available = true;
     detail::TempDir tmp;
-    auto c = detail::run({"readpst", "-q", "-e", "-8", "-D", "-o", tmp.path().string(), fs::absolute(pst).string()});
+    // One job: readpst's parallel jobs race on the numbered file names and can overwrite a message.
+    auto c = detail::run({"readpst", "-q", "-j", "0", "-e", "-8", "-D", "-o", tmp.path().string(), fs::absolute(pst).string()});
     r.exitCode = c.exitCode;
     r.log = c.output;
     if (c.exitCode != 0) {
