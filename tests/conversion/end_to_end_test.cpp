@@ -11,6 +11,7 @@
 #include "conversion/components.h"
 #include "conversion/conversion_run.h"
 #include "fake_host.h"
+#include "source_tree.h"
 #include "store_inspection.h"
 #include "util/utf.h"
 
@@ -20,44 +21,15 @@ using testing_support::FakeHost;
 
 namespace {
 
-std::string message(const std::string& subject, bool attachment = false) {
-    std::string head = "From: Ann <ann@example.com>\r\nTo: Bob <bob@example.org>\r\nSubject: " + subject +
-                       "\r\nDate: Mon, 2 Mar 2026 10:00:00 +0100\r\nMIME-Version: 1.0\r\n";
-    if (!attachment) return head + "Content-Type: text/plain; charset=us-ascii\r\n\r\nHello.\r\n";
-    return head +
-           "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\nContent-Type: text/plain\r\n\r\nSee "
-           "attached.\r\n--b1\r\nContent-Type: text/plain; name=\"n.txt\"\r\nContent-Disposition: attachment; "
-           "filename=\"n.txt\"\r\n\r\nnote\r\n--b1--\r\n";
-}
+using testing_support::sampleMessage;
 
-class TempTree : public ::testing::Test {
+class TempTree : public ::testing::Test, protected testing_support::SourceTree {
 protected:
-    void SetUp() override {
-        base = fs::temp_directory_path() / ("quillmere-e2e-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(base);
-        fs::create_directories(base / "out");
-    }
-    void TearDown() override {
-        if (!HasFailure()) fs::remove_all(base);
-    }
-    fs::path write(const fs::path& relative, const std::string& content) {
-        fs::path file = base / "src" / relative;
-        fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << content;
-        return file;
-    }
-    // The store folder path of base/src, as "/"-joined names.
-    std::string prefix() const {
-        auto text = fs::relative(base / "src", "/").generic_string();
-        return text;
-    }
+    TempTree() : SourceTree("e2e") {}
     fs::path onlyPst() const {
-        for (auto& entry : fs::directory_iterator(base / "out"))
-            if (entry.path().extension() == ".pst") return entry.path();
-        return {};
+        auto found = stores();
+        return found.empty() ? fs::path{} : found.front();
     }
-    fs::path base;
 };
 
 class RealRunTest : public TempTree {};
@@ -65,11 +37,11 @@ class RealRunTest : public TempTree {};
 }  // namespace
 
 TEST_F(RealRunTest, StoreOpensInEveryReaderWithFoldersAndMessagesInPlace) {
-    auto a = write("Users/ann/Mail/Inbox/a.eml", message("Alpha"));
-    auto att = write("Users/ann/Mail/Inbox/att.eml", message("With attachment", true));
+    auto a = write("Users/ann/Mail/Inbox/a.eml", sampleMessage("Alpha"));
+    auto att = write("Users/ann/Mail/Inbox/att.eml", sampleMessage("With attachment", true));
     auto empty = write("Users/ann/Mail/Inbox/empty.eml", "");
-    auto lower = write("Users/ann/Mail/inbox/c.eml", message("Lower-case folder"));
-    auto sent = write("Users/ann/Mail/Sent Items/b.eml", message("Beta"));
+    auto lower = write("Users/ann/Mail/inbox/c.eml", sampleMessage("Lower-case folder"));
+    auto sent = write("Users/ann/Mail/Sent Items/b.eml", sampleMessage("Beta"));
 
     FakeHost host;
     host.prompts_.folderAnswer = (base / "out").u16string();
@@ -171,7 +143,7 @@ TEST_F(HeadlessTest, WithoutArgumentsConvertsTheSampleStoreIntoOut) {
 }
 
 TEST_F(HeadlessTest, ExitStatusTellsWhetherEveryMessageWasConverted) {
-    write("Mail/a.eml", message("Alpha"));
+    write("Mail/a.eml", sampleMessage("Alpha"));
     EXPECT_EQ(runConverter(base, "--quiet src out").exitCode, 0);
     write("Mail/broken.eml", "");
     fs::remove_all(base / "out");

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "conversion/outlook_face.h"
 #include "scripted_prompts.h"
+#include "source_tree.h"
 #include "store_inspection.h"
 
 namespace fs = std::filesystem;
@@ -23,15 +24,7 @@ using quillmere::frmStep1;
 
 namespace {
 
-std::string message(const std::string& subject, bool attachment = false) {
-    std::string head = "From: Ann <ann@example.com>\r\nTo: Bob <bob@example.org>\r\nSubject: " + subject +
-                       "\r\nDate: Mon, 2 Mar 2026 10:00:00 +0100\r\nMIME-Version: 1.0\r\n";
-    if (!attachment) return head + "Content-Type: text/plain; charset=us-ascii\r\n\r\nHello.\r\n";
-    return head +
-           "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\nContent-Type: text/plain\r\n\r\nSee "
-           "attached.\r\n--b1\r\nContent-Type: text/plain; name=\"n.txt\"\r\nContent-Disposition: attachment; "
-           "filename=\"n.txt\"\r\n\r\nnote\r\n--b1--\r\n";
-}
+using testing_support::sampleMessage;
 
 struct RowSeen {
     QString currentDbx, progessCurrent;
@@ -39,13 +32,10 @@ struct RowSeen {
     int value;
 };
 
-class WindowRunTest : public ::testing::Test {
+class WindowRunTest : public ::testing::Test, protected testing_support::SourceTree {
 protected:
+    WindowRunTest() : SourceTree("window") {}
     void SetUp() override {
-        base = fs::temp_directory_path() / ("quillmere-window-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(base);
-        fs::create_directories(base / "out");
         window = std::make_unique<frmStep1>(&prompts);
         window->show();
         QObject::connect(window->ProgressBar1, &QProgressBar::valueChanged, [this](int value) {
@@ -56,15 +46,8 @@ protected:
     }
     void TearDown() override {
         window.reset();
-        if (!HasFailure()) fs::remove_all(base);
     }
 
-    fs::path write(const fs::path& relative, const std::string& content) {
-        fs::path file = base / "src" / relative;
-        fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << content;
-        return file;
-    }
     void addFolder(const fs::path& folder) {
         prompts.folders.push_back(folder.u16string());
         QTest::mouseClick(window->CmdAddFolder, Qt::LeftButton);
@@ -73,13 +56,6 @@ protected:
         if (pickDestination) prompts.folders.push_back((base / "out").u16string());
         QTest::mouseClick(window->CmdExtractDBX, Qt::LeftButton);
     }
-    std::vector<fs::path> stores() const {
-        std::vector<fs::path> out;
-        for (auto& entry : fs::directory_iterator(base / "out"))
-            if (entry.path().extension() == ".pst") out.push_back(entry.path());
-        return out;
-    }
-    std::string prefix() const { return fs::relative(base / "src", "/").generic_string(); }
     std::vector<ScriptedPrompts::Shown> boxesTitled(const std::u16string& title) const {
         std::vector<ScriptedPrompts::Shown> out;
         for (auto& m : prompts.messages)
@@ -87,7 +63,6 @@ protected:
         return out;
     }
 
-    fs::path base;
     ScriptedPrompts prompts;
     std::unique_ptr<frmStep1> window;
     std::vector<RowSeen> rows;
@@ -97,7 +72,7 @@ protected:
 }  // namespace
 
 TEST_F(WindowRunTest, CancelAtTheDestinationPickerChangesNothing) {
-    write("Mail/a.eml", message("Alpha"));
+    write("Mail/a.eml", sampleMessage("Alpha"));
     addFolder(base / "src");
     convert(false);
     EXPECT_EQ(prompts.pickerTitles.back(), u"Choose Folder to Save...");
@@ -110,9 +85,9 @@ TEST_F(WindowRunTest, CancelAtTheDestinationPickerChangesNothing) {
 }
 
 TEST_F(WindowRunTest, RunWritesTheFolderChainAndEveryMessageReadWithLabelsRowByRow) {
-    write("Users/ann/Mail/Inbox/a.eml", message("Alpha"));
-    write("Users/ann/Mail/Inbox/b.eml", message("Beta", true));
-    write("Users/ann/Mail/Sent/c.eml", message("Gamma"));
+    write("Users/ann/Mail/Inbox/a.eml", sampleMessage("Alpha"));
+    write("Users/ann/Mail/Inbox/b.eml", sampleMessage("Beta", true));
+    write("Users/ann/Mail/Sent/c.eml", sampleMessage("Gamma"));
     addFolder(base / "src");
     ASSERT_EQ(window->grdFiles1->rows(), 3);
     convert();
@@ -163,8 +138,8 @@ TEST_F(WindowRunTest, RunWritesTheFolderChainAndEveryMessageReadWithLabelsRowByR
 }
 
 TEST_F(WindowRunTest, FoldersDifferingOnlyInCaseAndFilesListedTwice) {
-    write("Mail/Inbox/a.eml", message("Alpha"));
-    write("Mail/inbox/b.eml", message("Beta"));
+    write("Mail/Inbox/a.eml", sampleMessage("Alpha"));
+    write("Mail/inbox/b.eml", sampleMessage("Beta"));
     addFolder(base / "src");
     addFolder(base / "src/Mail/Inbox");  // a.eml a second time
     ASSERT_EQ(window->grdFiles1->rows(), 3);
@@ -179,7 +154,7 @@ TEST_F(WindowRunTest, FoldersDifferingOnlyInCaseAndFilesListedTwice) {
 }
 
 TEST_F(WindowRunTest, EmptiedListTakesTheErrorPathAfterTheStoreWasAdded) {
-    write("Mail/a.eml", message("Alpha"));
+    write("Mail/a.eml", sampleMessage("Alpha"));
     addFolder(base / "src");
     prompts.answers.push_back(true);
     QTest::mouseClick(window->cmdClear1, Qt::LeftButton);
@@ -202,7 +177,7 @@ TEST_F(WindowRunTest, RowsWithoutAFolderBelowTheRootTakeTheErrorPath) {
         fs::create_directories(base / "out");
         prompts.messages.clear();
         window->ClearFileList();
-        window->AddFileToList(QString::fromStdString(write("Mail/ok.eml", message("Ok")).string()));
+        window->AddFileToList(QString::fromStdString(write("Mail/ok.eml", sampleMessage("Ok")).string()));
         window->AddFileToList(row);
         window->CmdExtractDBX->setEnabled(true);
         convert();
@@ -217,7 +192,7 @@ TEST_F(WindowRunTest, RowsWithoutAFolderBelowTheRootTakeTheErrorPath) {
 }
 
 TEST_F(WindowRunTest, MissingSessionComponentTakesTheErrorPathWithoutAStore) {
-    write("Mail/a.eml", message("Alpha"));
+    write("Mail/a.eml", sampleMessage("Alpha"));
     addFolder(base / "src");
     window->components().unregisterClass("Redemption.RDOSession");
     convert();
@@ -226,7 +201,7 @@ TEST_F(WindowRunTest, MissingSessionComponentTakesTheErrorPathWithoutAStore) {
 }
 
 TEST_F(WindowRunTest, MissingUtilityComponentSavesMessagesWithoutFlags) {
-    write("Mail/a.eml", message("Alpha"));
+    write("Mail/a.eml", sampleMessage("Alpha"));
     addFolder(base / "src");
     window->components().unregisterClass("Redemption.MAPIUtils");
     convert();
@@ -237,7 +212,7 @@ TEST_F(WindowRunTest, MissingUtilityComponentSavesMessagesWithoutFlags) {
 }
 
 TEST_F(WindowRunTest, MissingApplicationComponentLeavesSubfoldersOutAndSaysSo) {
-    write("Mail/a.eml", message("Alpha"));
+    write("Mail/a.eml", sampleMessage("Alpha"));
     addFolder(base / "src");
     window->components().unregisterClass("Outlook.Application");
     convert();
@@ -251,9 +226,9 @@ TEST_F(WindowRunTest, MissingApplicationComponentLeavesSubfoldersOutAndSaysSo) {
 }
 
 TEST_F(WindowRunTest, MalformedFileIsCountedAndReportedWithoutAnEmptyItem) {
-    write("Mail/a.eml", message("Alpha"));
+    write("Mail/a.eml", sampleMessage("Alpha"));
     write("Mail/b.eml", "");
-    write("Mail/c.eml", message("Gamma"));
+    write("Mail/c.eml", sampleMessage("Gamma"));
     addFolder(base / "src");
     convert();
     auto own = testing_support::readWithOwnReader(stores().at(0));
@@ -266,7 +241,7 @@ TEST_F(WindowRunTest, MalformedFileIsCountedAndReportedWithoutAnEmptyItem) {
 }
 
 TEST_F(WindowRunTest, OtherCommandsAreHeldOffAndClosingWaitsForTheRun) {
-    for (auto name : {"a", "b", "c", "d"}) write(std::string("Mail/") + name + ".eml", message(name));
+    for (auto name : {"a", "b", "c", "d"}) write(std::string("Mail/") + name + ".eml", sampleMessage(name));
     addFolder(base / "src");
     const size_t pickers = prompts.pickerTitles.size();
     duringRun = [this] {
@@ -288,7 +263,7 @@ TEST_F(WindowRunTest, OtherCommandsAreHeldOffAndClosingWaitsForTheRun) {
 }
 
 TEST_F(WindowRunTest, OpenMapiFolderFindsTheNewStoresFoldersDuringTheRun) {
-    write("Mail/Inbox/a.eml", message("Alpha"));
+    write("Mail/Inbox/a.eml", sampleMessage("Alpha"));
     addFolder(base / "src");
     std::u16string found, missing = u"unset";
     duringRun = [&] {
