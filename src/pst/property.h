@@ -3,6 +3,7 @@
 // (which produces them) and the store library (which writes and reads them).
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -37,6 +38,26 @@ enum class PropType : uint16_t {
 };
 
 using PropTag = uint32_t;  // id << 16 | type
+
+// Size of a value of a fixed-size type, or 0 for the variable-size ones
+// ([MS-PST] "Property Data Types"). A GUID has a fixed size, yet the store
+// keeps it out of line as a variable-size value is kept.
+constexpr size_t fixedValueSize(PropType type) {
+    switch (type) {
+        case PropType::Int16: return 2;
+        case PropType::Int32:
+        case PropType::Float:
+        case PropType::ErrorCode: return 4;
+        case PropType::Boolean: return 1;
+        case PropType::Double:
+        case PropType::Currency:
+        case PropType::AppTime:
+        case PropType::Int64:
+        case PropType::SysTime: return 8;
+        case PropType::Guid: return 16;
+        default: return 0;
+    }
+}
 
 constexpr PropTag makeTag(uint16_t id, PropType type) {
     return (static_cast<uint32_t>(id) << 16) | static_cast<uint16_t>(type);

@@ -206,14 +206,17 @@ protected:
             // readpst shows From (sent representing), pffexport the sender.
             EXPECT_TRUE(match->senderName == text(m, PR_SENT_REPRESENTING_NAME_W) ||
                         match->senderName == text(m, PR_SENDER_NAME_W)) << match->senderName;
-            if (!match->senderEmail.empty())
+            if (!match->senderEmail.empty()) {
                 EXPECT_TRUE(match->senderEmail == text(m, PR_SENT_REPRESENTING_EMAIL_ADDRESS_W) ||
                             match->senderEmail == text(m, PR_SENDER_EMAIL_ADDRESS_W)) << match->senderEmail;
+            }
             if (auto* sent = m.find(PR_CLIENT_SUBMIT_TIME)) {
                 auto seenTime = seen.tool == "readpst" ? eml::parseMailDate(match->date) : std::nullopt;
-                if (seenTime) EXPECT_EQ(seenTime->value, std::get<pst::FileTime>(*sent).value) << match->date;
-                else
+                if (seenTime) {
+                    EXPECT_EQ(seenTime->value, std::get<pst::FileTime>(*sent).value) << match->date;
+                } else {
                     for (const auto& part : dateParts(m)) EXPECT_NE(match->date.find(part), std::string::npos) << match->date;
+                }
             }
 
             std::vector<std::string> wantRecipients, gotRecipients;
@@ -224,16 +227,19 @@ protected:
             std::sort(wantRecipients.begin(), wantRecipients.end());
             std::sort(gotRecipients.begin(), gotRecipients.end());
             // readpst's .eml output has no Bcc line: only To and Cc need be there
-            for (const auto& want : wantRecipients)
-                if (seen.tool != "readpst" || want != "eve@example.com")
+            for (const auto& want : wantRecipients) {
+                if (seen.tool != "readpst" || want != "eve@example.com") {
                     EXPECT_TRUE(std::find(gotRecipients.begin(), gotRecipients.end(), want) != gotRecipients.end()) << want;
+                }
+            }
 
             std::string html = htmlText(m);
             // pffexport hands out the stored bytes, readpst converts them to UTF-8.
-            if (!html.empty() && !match->bodyHtml.empty())
+            if (!html.empty() && !match->bodyHtml.empty()) {
                 EXPECT_TRUE(sameText(seen.tool, words(match->bodyHtml), words(html)) ||
                             words(match->bodyHtml) == words(rawHtml(m))) << match->bodyHtml;
-            if (!html.empty() && seen.tool == "pffexport") EXPECT_FALSE(match->bodyHtml.empty());
+            }
+            if (!html.empty() && seen.tool == "pffexport") { EXPECT_FALSE(match->bodyHtml.empty()); }
 
             std::vector<std::pair<std::string, int64_t>> want, got;
             for (const auto& a : m.attachments) {

@@ -53,21 +53,7 @@ PropType storedType(PropType type) {
     return type;
 }
 
-size_t fixedSize(PropType type) {
-    switch (type) {
-        case PropType::Int16: return 2;
-        case PropType::Int32:
-        case PropType::Float:
-        case PropType::ErrorCode: return 4;
-        case PropType::Boolean: return 1;
-        case PropType::Double:
-        case PropType::Currency:
-        case PropType::AppTime:
-        case PropType::Int64:
-        case PropType::SysTime: return 8;
-        default: return 0;
-    }
-}
+size_t fixedSize(PropType type) { return type == PropType::Guid ? 0 : fixedValueSize(type); }
 
 size_t cellSize(PropType type) {
     size_t s = fixedSize(type);

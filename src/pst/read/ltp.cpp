@@ -28,23 +28,6 @@ std::vector<uint8_t> NodeData::hnid(uint32_t hnid) const {
     return ndb_->readData(sub->bidData);
 }
 
-size_t fixedSize(uint16_t type) {
-    switch (static_cast<PropType>(type)) {
-        case PropType::Int16: return 2;
-        case PropType::Int32:
-        case PropType::Float:
-        case PropType::ErrorCode: return 4;
-        case PropType::Boolean: return 1;
-        case PropType::Double:
-        case PropType::Currency:
-        case PropType::AppTime:
-        case PropType::Int64:
-        case PropType::SysTime: return 8;
-        case PropType::Guid: return 16;
-        default: return 0;
-    }
-}
-
 namespace {
 
 std::u16string utf16(std::span<const uint8_t> b) {

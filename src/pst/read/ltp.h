@@ -41,7 +41,7 @@ inline constexpr uint16_t kTypeMvCurrency = 0x1006;
 inline constexpr uint16_t kTypeMvAppTime = 0x1007;
 
 // Size of a fixed-size value, or 0 when the type is stored by reference.
-size_t fixedSize(uint16_t type);
+inline size_t fixedSize(uint16_t type) { return fixedValueSize(static_cast<PropType>(type)); }
 // A value from its stored bytes; unknown types come back as raw Bytes.
 // Throws ReadError when the bytes cannot hold such a value.
 PropValue decodeValue(uint16_t type, std::span<const uint8_t> bytes);

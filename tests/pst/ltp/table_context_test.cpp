@@ -142,7 +142,7 @@ TEST(TableContext, RewrittenAfterEachBatchWritesOnlyItsTail) {
         NodeBlocks b = table.write(ndb);
         size_t written = ndb.bytesWrittenSinceCommit();
         if (batch > 1000) fullWriteBytes = std::max(fullWriteBytes, written);
-        if (batch < 10 && rows > 6000) EXPECT_LT(written * 4, fullWriteBytes) << "after " << rows << " rows";
+        if (batch < 10 && rows > 6000) { EXPECT_LT(written * 4, fullWriteBytes) << "after " << rows << " rows"; }
 
         auto t = pst::testing::decodeTc(ndb, b.data, b.subnode);
         ASSERT_EQ(t.rows.size(), rows);

@@ -129,8 +129,8 @@ protected:
         const SeenAttachment* notes = attachment(*m, "notes.txt");
         const SeenAttachment* picture = attachment(*m, "picture.bin");
         ASSERT_TRUE(notes && picture) << r.tool;
-        if (notes->size >= 0) EXPECT_EQ(notes->size, 1000) << r.tool;
-        if (picture->size >= 0) EXPECT_EQ(picture->size, 300000) << r.tool;
+        if (notes->size >= 0) { EXPECT_EQ(notes->size, 1000) << r.tool; }
+        if (picture->size >= 0) { EXPECT_EQ(picture->size, 300000) << r.tool; }
         // Every reader gives the data of file attachments: the bytes must be the ones written.
         EXPECT_EQ(notes->digest, contentDigest(patternBytes(1000, 3))) << r.tool;
         EXPECT_EQ(picture->digest, contentDigest(patternBytes(300000, 4))) << r.tool;
@@ -144,7 +144,7 @@ protected:
             EXPECT_NE(e.bodyText.find("inner text"), std::string::npos) << r.tool;
             ASSERT_EQ(e.attachments.size(), 1u) << r.tool;
             EXPECT_EQ(e.attachments[0].name, "inner.dat") << r.tool;
-            if (e.attachments[0].size >= 0) EXPECT_EQ(e.attachments[0].size, 5000) << r.tool;
+            if (e.attachments[0].size >= 0) { EXPECT_EQ(e.attachments[0].size, 5000) << r.tool; }
             EXPECT_EQ(e.attachments[0].digest, contentDigest(patternBytes(5000, 5))) << r.tool;
         }
     }

@@ -77,7 +77,7 @@ TEST(StoreReference, RequiredNodesAndStorePropertiesMatchOutlookStores) {
     for (uint32_t nid : *commonNodes) {
         bool optional = nid == 0x241 || nid == 0x261 || nid == 0x281 || nid == 0x2A1 || nid == 0x2E1 ||
                         nid == 0x301 || nid == 0x321 || nid == 0x341 || nid == 0x361 || nid == 0x381 || nid == 0xC01;
-        if (!optional) EXPECT_TRUE(ourNodes.count(nid)) << "our store lacks node " << hex(nid);
+        if (!optional) { EXPECT_TRUE(ourNodes.count(nid)) << "our store lacks node " << hex(nid); }
     }
     // The tables they share have the columns Outlook gives them.
     auto sample = read::PstReader::open(refs / "sample1.pst");
