@@ -23,6 +23,12 @@ int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool has
 void ConversionRun::ImportMessages() {
     const int rows = host_.rowCount();
     report_.rows = rows;
+    if (fields_.rdoSession) {
+        std::vector<std::u16string> files;
+        for (int r = 0; r < rows; ++r)
+            if (auto text = host_.rowText(r)) files.push_back(trimSpaces(*text));
+        fields_.rdoSession->expectImports(files);
+    }
     for (int r = 0; r < rows; ++r) importRow(r, rows);
 }
 

@@ -41,7 +41,8 @@ pst::Store& ProfileStore::open() const {
     return *store;
 }
 
-Profile::Profile(StoreFactory factory, MessageReader reader) : factory_(std::move(factory)), reader_(std::move(reader)) {}
+Profile::Profile(StoreFactory factory, MessageReader reader)
+    : factory_(std::move(factory)), readAhead_(std::make_shared<ReadAhead>(std::move(reader))) {}
 
 Profile::~Profile() { closeAll(); }
 
@@ -51,7 +52,7 @@ std::shared_ptr<ProfileStore> Profile::addPstStore(const std::filesystem::path& 
     if (!entry->store) throw ComponentError("The store file " + file.string() + " could not be created");
     entry->file = file;
     entry->displayName = displayName;
-    entry->readMessage = reader_;
+    entry->readMessage = [readAhead = readAhead_](const std::filesystem::path& file) { return readAhead->read(file); };
     entry->entryId = hex(entry->store->recordKey());
     // Entry ids must tell stores apart even if a store has no record key.
     entry->entryId.push_back(u'-');

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/read_ahead.h"
 #include "pst/store.h"
 
 namespace conversion {
@@ -42,7 +43,10 @@ public:
     Profile(StoreFactory factory, MessageReader reader);
     ~Profile();
 
-    pst::MessageContent readMessage(const std::filesystem::path& file) const { return reader_(file); }
+    pst::MessageContent readMessage(const std::filesystem::path& file) const { return readAhead_->read(file); }
+    // The files that the next reads will ask for, in order, so that they can
+    // be read ahead; an empty list stops reading ahead.
+    void expectReads(std::vector<std::filesystem::path> files) { readAhead_->expect(std::move(files)); }
 
     std::shared_ptr<ProfileStore> addPstStore(const std::filesystem::path& file, const std::u16string& displayName);
     std::shared_ptr<ProfileStore> storeByEntryId(const std::u16string& entryId) const;
@@ -59,7 +63,7 @@ public:
 
 private:
     StoreFactory factory_;
-    MessageReader reader_;
+    std::shared_ptr<ReadAhead> readAhead_;
     std::vector<std::shared_ptr<ProfileStore>> stores_;
 };
 

@@ -37,6 +37,9 @@ public:
     std::shared_ptr<RDOFolder> GetFolderFromPath(const std::u16string& path);
     // Commits and closes every store this session added, then closes the session.
     void Logoff();
+    // Not a member of the original component: tells the profile which files
+    // the coming imports will read, in order, so they are read ahead.
+    void expectImports(const std::vector<std::u16string>& files);
 
 private:
     void requireLogon() const;

@@ -1,0 +1,124 @@
+#include "conversion/read_ahead.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace conversion {
+
+namespace {
+// How far past the next expected file a read may be looked for: rows whose
+// import never reached the reader are skipped, the rest is read at once.
+constexpr size_t kLookAhead = 64;
+
+uint64_t sizeOf(const std::filesystem::path& file) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(file, ec);
+    return ec ? 0 : size;
+}
+}  // namespace
+
+ReadAhead::ReadAhead(Reader reader) : ReadAhead(std::move(reader), Limits{}) {}
+
+ReadAhead::ReadAhead(Reader reader, Limits limits) : reader_(std::move(reader)), limits_(limits) {}
+
+ReadAhead::~ReadAhead() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+void ReadAhead::expect(std::vector<std::filesystem::path> files) {
+    {
+        std::lock_guard lock(mutex_);
+        files_ = std::move(files);
+        ++generation_;
+        nextToRead_ = nextToTake_ = 0;
+        ready_.clear();
+        readyBytes_ = 0;
+        if (!files_.empty() && !worker_.joinable()) {
+            try {
+                worker_ = std::thread([this] { work(); });
+            } catch (const std::system_error&) {
+                files_.clear();  // no second thread: every file is read when asked for
+            }
+        }
+    }
+    changed_.notify_all();
+}
+
+bool ReadAhead::roomForMore() const {
+    if (ready_.empty()) return true;
+    return ready_.size() < limits_.messages && readyBytes_ < limits_.bytes;
+}
+
+void ReadAhead::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || (nextToRead_ < files_.size() && roomForMore()); });
+        if (stopping_) return;
+        const size_t index = nextToRead_++;
+        const uint64_t generation = generation_;
+        const std::filesystem::path file = files_[index];
+        lock.unlock();
+
+        Result result;
+        result.index = index;
+        result.bytes = sizeOf(file);
+        try {
+            result.content = reader_(file);
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+
+        lock.lock();
+        if (generation != generation_) continue;
+        readyBytes_ += result.bytes;
+        ready_.push_back(std::move(result));
+        changed_.notify_all();
+    }
+}
+
+std::optional<size_t> ReadAhead::findExpected(const std::filesystem::path& file) const {
+    const size_t end = std::min(files_.size(), nextToTake_ + kLookAhead);
+    for (size_t i = nextToTake_; i < end; ++i)
+        if (files_[i] == file) return i;
+    return std::nullopt;
+}
+
+pst::MessageContent ReadAhead::read(const std::filesystem::path& file) {
+    std::unique_lock lock(mutex_);
+    auto index = findExpected(file);
+    if (!index) {
+        lock.unlock();
+        return reader_(file);
+    }
+    nextToTake_ = *index + 1;
+    // Results come in index order; the ones before this file are not wanted.
+    for (;;) {
+        while (!ready_.empty() && ready_.front().index < *index) {
+            readyBytes_ -= ready_.front().bytes;
+            ready_.pop_front();
+        }
+        if (!ready_.empty()) break;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return !ready_.empty(); });
+    }
+    Result result = std::move(ready_.front());
+    ready_.pop_front();
+    readyBytes_ -= result.bytes;
+    ++hits_;
+    lock.unlock();
+    changed_.notify_all();
+    if (result.error) std::rethrow_exception(result.error);
+    return std::move(*result.content);
+}
+
+size_t ReadAhead::readAheadHits() const {
+    std::lock_guard lock(mutex_);
+    return hits_;
+}
+
+}  // namespace conversion

@@ -1,0 +1,79 @@
+#pragma once
+// Reads the messages a run is about to import on a second thread, in the
+// order they will be asked for, so that parsing one file overlaps writing the
+// one before. What is asked for is always what the reader gives for that
+// file: a file read ahead gives the same content, or the same exception, as
+// reading it when asked.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "pst/message_content.h"
+
+namespace conversion {
+
+class ReadAhead {
+public:
+    using Reader = std::function<pst::MessageContent(const std::filesystem::path&)>;
+
+    struct Limits {
+        size_t messages = 16;
+        // By file size; one message is read ahead whatever its size.
+        uint64_t bytes = 32u << 20;
+    };
+
+    explicit ReadAhead(Reader reader);
+    ReadAhead(Reader reader, Limits limits);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The files that will be read next, in order. Replaces what was expected
+    // before; an empty list stops reading ahead and drops what was read.
+    void expect(std::vector<std::filesystem::path> files);
+
+    // The content of `file`. A file that is among the next expected ones is
+    // taken from the read-ahead (the expected files before it are dropped);
+    // any other file is read at once, on the caller's thread.
+    pst::MessageContent read(const std::filesystem::path& file);
+
+    // How many reads were answered from the read-ahead (for tests).
+    size_t readAheadHits() const;
+
+private:
+    struct Result {
+        size_t index = 0;
+        uint64_t bytes = 0;
+        std::optional<pst::MessageContent> content;
+        std::exception_ptr error;
+    };
+
+    void work();
+    bool roomForMore() const;
+    std::optional<size_t> findExpected(const std::filesystem::path& file) const;
+
+    Reader reader_;
+    Limits limits_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::filesystem::path> files_;
+    uint64_t generation_ = 0;   // bumped by expect(), so a stale result is not queued
+    size_t nextToRead_ = 0;     // the worker's next index
+    size_t nextToTake_ = 0;     // the caller's next index
+    std::deque<Result> ready_;
+    uint64_t readyBytes_ = 0;
+    size_t hits_ = 0;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+}  // namespace conversion

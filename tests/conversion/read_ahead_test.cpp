@@ -1,0 +1,82 @@
+// The read-ahead must answer every read exactly as the reader would, whatever
+// order the reads come in, and stay within its limits.
+
+#include "conversion/read_ahead.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+using conversion::ReadAhead;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CountingReader {
+    std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
+    ReadAhead::Reader reader() const {
+        return [calls = calls](const fs::path& file) {
+            ++*calls;
+            if (file.filename() == "bad.eml") throw std::runtime_error("cannot read " + file.string());
+            pst::MessageContent content;
+            content.props.push_back({0x0037001F, file.u16string()});  // the subject names the file
+            return content;
+        };
+    }
+};
+
+std::u16string subjectOf(const pst::MessageContent& content) { return std::get<std::u16string>(content.props.at(0).value); }
+
+std::vector<fs::path> files(int n) {
+    std::vector<fs::path> out;
+    for (int i = 0; i < n; ++i) out.push_back("/mail/" + std::to_string(i) + ".eml");
+    return out;
+}
+
+}  // namespace
+
+TEST(ReadAhead, ExpectedFilesReadInOrderComeFromTheReadAheadWithinItsLimits) {
+    CountingReader counting;
+    ReadAhead ahead(counting.reader(), {4, 1u << 30});
+    auto list = files(50);
+    ahead.expect(list);
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(subjectOf(ahead.read(list[i])), list[i].u16string());
+        // Never more than the limit waiting, plus the one being read.
+        EXPECT_LE(*counting.calls - (i + 1), 4 + 1);
+    }
+    EXPECT_EQ(ahead.readAheadHits(), 50u);
+    EXPECT_EQ(*counting.calls, 50);
+}
+
+TEST(ReadAhead, SkippedUnexpectedRepeatedAndFailingFilesGiveWhatTheReaderGives) {
+    CountingReader counting;
+    ReadAhead ahead(counting.reader());
+    std::vector<fs::path> list = {"/m/a.eml", "/m/bad.eml", "/m/b.eml", "/m/a.eml", "/m/c.eml", "/m/d.eml"};
+    ahead.expect(list);
+    EXPECT_EQ(subjectOf(ahead.read("/m/a.eml")), u"/m/a.eml");
+    EXPECT_THROW(ahead.read("/m/bad.eml"), std::runtime_error);
+    // b.eml never asked for (its row failed before the import); a.eml listed twice.
+    EXPECT_EQ(subjectOf(ahead.read("/m/a.eml")), u"/m/a.eml");
+    EXPECT_EQ(subjectOf(ahead.read("/m/other.eml")), u"/m/other.eml");
+    EXPECT_EQ(subjectOf(ahead.read("/m/c.eml")), u"/m/c.eml");
+    EXPECT_EQ(ahead.readAheadHits(), 4u);
+    // Past the list, and after the list is withdrawn, files are read when asked.
+    ahead.expect({});
+    EXPECT_EQ(subjectOf(ahead.read("/m/d.eml")), u"/m/d.eml");
+    EXPECT_EQ(ahead.readAheadHits(), 4u);
+}
+
+TEST(ReadAhead, ANewListReplacesTheOldAndDestructionDoesNotWaitForReads) {
+    CountingReader counting;
+    auto ahead = std::make_unique<ReadAhead>(counting.reader(), ReadAhead::Limits{2, 1u << 30});
+    ahead->expect(files(100));
+    std::vector<fs::path> second = {"/n/x.eml", "/n/y.eml"};
+    ahead->expect(second);
+    EXPECT_EQ(subjectOf(ahead->read("/n/x.eml")), u"/n/x.eml");
+    EXPECT_EQ(subjectOf(ahead->read("/n/y.eml")), u"/n/y.eml");
+    ahead->expect(files(100));  // the worker fills its two places and waits
+    ahead.reset();
+    EXPECT_LT(*counting.calls, 100);
+}
