@@ -13,7 +13,7 @@ int WindowRunHost::rowCount() const { return window_.grdFiles1->rows(); }
 void WindowRunHost::setCurrentRow(int row) { window_.grdFiles1->setRow(row); }
 void WindowRunHost::setCurrentColumn(int column) { window_.grdFiles1->setCol(column); }
 std::u16string WindowRunHost::currentCellText() const { return window_.grdFiles1->text().toStdU16String(); }
-std::optional<std::u16string> WindowRunHost::rowText(int row) const {
+std::u16string WindowRunHost::rowText(int row) const {
     return window_.grdFiles1->textMatrix(row, 0).toStdU16String();
 }
 

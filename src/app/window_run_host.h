@@ -19,7 +19,7 @@ public:
     void setCurrentRow(int row) override;
     void setCurrentColumn(int column) override;
     std::u16string currentCellText() const override;
-    std::optional<std::u16string> rowText(int row) const override;
+    std::u16string rowText(int row) const override;
     void setCurrentDbxCaption(const std::u16string& text) override;
     void setProgessCurrentCaption(const std::u16string& text) override;
     void setProgressRange(float minimum, float maximum) override;

@@ -25,8 +25,7 @@ void ConversionRun::ImportMessages() {
     report_.rows = rows;
     if (fields_.rdoSession) {
         std::vector<std::u16string> files;
-        for (int r = 0; r < rows; ++r)
-            if (auto text = host_.rowText(r)) files.push_back(trimSpaces(*text));
+        for (int r = 0; r < rows; ++r) files.push_back(trimSpaces(host_.rowText(r)));
         fields_.rdoSession->expectImports(files);
     }
     for (int r = 0; r < rows; ++r) importRow(r, rows);

@@ -43,7 +43,6 @@ public:
     Profile(StoreFactory factory, MessageReader reader);
     ~Profile();
 
-    pst::MessageContent readMessage(const std::filesystem::path& file) const { return readAhead_->read(file); }
     // The files that the next reads will ask for, in order, so that they can
     // be read ahead; an empty list stops reading ahead.
     void expectReads(std::vector<std::filesystem::path> files) { readAhead_->expect(std::move(files)); }

@@ -59,6 +59,8 @@ void ReadAhead::work() {
     for (;;) {
         changed_.wait(lock, [this] { return stopping_ || (nextToRead_ < files_.size() && roomForMore()); });
         if (stopping_) return;
+        nextToRead_ = std::max(nextToRead_, nextToTake_);  // files the reads have passed are not wanted
+        if (nextToRead_ >= files_.size()) continue;
         const size_t index = nextToRead_++;
         const uint64_t generation = generation_;
         const std::filesystem::path file = files_[index];
@@ -95,7 +97,7 @@ pst::MessageContent ReadAhead::read(const std::filesystem::path& file) {
         lock.unlock();
         return reader_(file);
     }
-    nextToTake_ = *index + 1;
+    nextToTake_ = *index;  // the lowest index still wanted, while this one is awaited
     // Results come in index order; the ones before this file are not wanted.
     for (;;) {
         while (!ready_.empty() && ready_.front().index < *index) {
@@ -109,6 +111,7 @@ pst::MessageContent ReadAhead::read(const std::filesystem::path& file) {
     Result result = std::move(ready_.front());
     ready_.pop_front();
     readyBytes_ -= result.bytes;
+    nextToTake_ = *index + 1;
     ++hits_;
     lock.unlock();
     changed_.notify_all();

@@ -4,7 +4,6 @@
 // user prompts. The main window implements it with its widgets, the
 // headless converter on a terminal.
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +26,8 @@ public:
     virtual void setCurrentRow(int row) = 0;
     virtual void setCurrentColumn(int column) = 0;
     virtual std::u16string currentCellText() const = 0;
-    // Any row's column-0 text without moving the current cell, so the files
-    // can be read ahead; a host that cannot tell gives nothing.
-    virtual std::optional<std::u16string> rowText(int row) const { return std::nullopt; }
+    // Any row's column-0 text, without moving the current cell.
+    virtual std::u16string rowText(int row) const = 0;
 
     virtual void setCurrentDbxCaption(const std::u16string& text) = 0;       // LblCurrentDBX
     virtual void setProgessCurrentCaption(const std::u16string& text) = 0;   // LblProgessCurrent

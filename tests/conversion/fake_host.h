@@ -46,7 +46,7 @@ public:
     void setCurrentRow(int row) override { currentRow = row; }
     void setCurrentColumn(int column) override { currentColumn = column; }
     std::u16string currentCellText() const override { return rows.at(currentRow); }
-    std::optional<std::u16string> rowText(int row) const override { return rows.at(row); }
+    std::u16string rowText(int row) const override { return rows.at(row); }
     void setCurrentDbxCaption(const std::u16string& text) override {
         currentDbx = text;
         captions.push_back(text);

@@ -80,3 +80,14 @@ TEST(ReadAhead, ANewListReplacesTheOldAndDestructionDoesNotWaitForReads) {
     ahead.reset();
     EXPECT_LT(*counting.calls, 100);
 }
+
+TEST(ReadAhead, AReadThatSkipsAheadIsAnsweredWhileTheReadAheadIsFull) {
+    CountingReader counting;
+    ReadAhead ahead(counting.reader(), {1, 1u << 30});
+    auto list = files(4);
+    ahead.expect(list);
+    // The first file is read ahead and fills the only place; the second is asked for first.
+    EXPECT_EQ(subjectOf(ahead.read(list[1])), list[1].u16string());
+    EXPECT_EQ(subjectOf(ahead.read(list[3])), list[3].u16string());
+    EXPECT_EQ(ahead.readAheadHits(), 2u);
+}

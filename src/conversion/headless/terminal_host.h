@@ -35,7 +35,7 @@ public:
     void setCurrentRow(int row) override { row_ = row; }
     void setCurrentColumn(int column) override {}
     std::u16string currentCellText() const override { return rows_.at(row_); }
-    std::optional<std::u16string> rowText(int row) const override { return rows_.at(row); }
+    std::u16string rowText(int row) const override { return rows_.at(row); }
     void setCurrentDbxCaption(const std::u16string& text) override;
     void setProgessCurrentCaption(const std::u16string& text) override { progessCurrent_ = text; }
     void setProgressRange(float minimum, float maximum) override {}
