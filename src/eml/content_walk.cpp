@@ -4,6 +4,7 @@
 #include "eml/mapi_tags.h"
 #include "eml/message_reader.h"
 #include "eml/secure.h"
+#include "eml/tnef_reader.h"
 
 namespace eml {
 
@@ -131,10 +132,48 @@ private:
 
     void leaf(GMimePart* part) {
         GMimeObject* object = GMIME_OBJECT(part);
+        if (isTnef(part) && unpackTnef(part)) return;
         if (!bodyTaken() && isBodyText(object, "plain")) return takePlain(part);
         if (!bodyTaken() && isBodyText(object, "html")) return takeHtml(part);
         std::string type = mimeType(object);
         addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type)));
+    }
+
+    static bool isTnef(GMimePart* part) {
+        std::string type = mimeType(GMIME_OBJECT(part));
+        if (type == "application/ms-tnef" || type == "application/vnd.ms-tnef") return true;
+        const char* name = g_mime_part_get_filename(part);
+        return name && g_ascii_strcasecmp(name, "winmail.dat") == 0;
+    }
+
+    // The body, properties and attachments winmail.dat carries take the
+    // place of the part; false (the part stays a file) when it cannot be read.
+    bool unpackTnef(GMimePart* part) {
+        std::vector<uint8_t> bytes = decodedBytes(part);
+        if (!looksLikeTnef(bytes)) return false;
+        std::optional<TnefMessage> tnef = readTnefMessage(bytes, context_, depth_);
+        if (!tnef) return false;
+        if (tnef->props.empty() && tnef->body.empty() && tnef->attachments.empty()) {
+            context_.warnings->add("winmail.dat holds nothing to unpack; it is kept as an attachment");
+            return false;
+        }
+        if (!tnef->body.empty()) {
+            parts_.plain = std::move(tnef->body.plain);
+            parts_.html.reset();
+            if (tnef->body.html) {
+                HtmlBody html;
+                html.decoded.text = std::move(*tnef->body.html);
+                html.decoded.charset = "utf-8";
+                html.bytes = utf16ToUtf8(html.decoded.text);
+                parts_.html = std::move(html);
+            }
+            tnef->body.plain.reset();
+            tnef->body.html.reset();
+        }
+        for (auto& attachment : tnef->attachments) parts_.attachments.push_back(std::move(attachment));
+        tnef->attachments.clear();
+        parts_.tnef = std::move(tnef);
+        return true;
     }
 
     void attachMessage(GMimeMessagePart* messagePart) {

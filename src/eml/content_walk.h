@@ -12,6 +12,7 @@
 #include "eml/attachments.h"
 #include "eml/charset.h"
 #include "eml/parse_context.h"
+#include "eml/tnef_message.h"
 
 namespace eml {
 
@@ -28,6 +29,9 @@ struct MessageParts {
     // headers.
     std::string textCharset;
     bool opaqueSmime = false;
+    // What a winmail.dat part carried besides its body and attachments
+    // (which are in `plain`, `html` and `attachments` already).
+    std::optional<TnefMessage> tnef;
 };
 
 // `depth` is the nesting depth of the message being read (0 for the file).

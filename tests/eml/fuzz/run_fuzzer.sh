@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the parser fuzzer with clang and runs it for a bounded time on a
-# copy of the test corpus. Exit 77 (skipped) when clang or libFuzzer is
+# Builds the fuzzers with clang and runs one (the message parser unless
+# named) for a bounded time on a copy of a seed folder. Exit 77 (skipped) when clang or libFuzzer is
 # missing.
 set -euo pipefail
-source_dir=$1 build_dir=$2 seed_dir=$3 seconds=${4:-20}
+source_dir=$1 build_dir=$2 seed_dir=$3 seconds=${4:-20} fuzzer=${5:-eml_parser_fuzzer}
 here=$(cd "$(dirname "$0")" && pwd)
 
 clangxx=$(command -v clang++ || command -v clang++-14 || true)
@@ -23,7 +23,7 @@ cmake --build "$build_dir" -j2 >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$probe" "$work"' EXIT
-cp "$seed_dir"/*.eml "$work"/
+cp "$seed_dir"/* "$work"/
 # No leak checking: GMime keeps process-wide caches on purpose.
-ASAN_OPTIONS=detect_leaks=0 "$build_dir/eml_parser_fuzzer" -max_total_time="$seconds" -timeout=10 \
+ASAN_OPTIONS=detect_leaks=0 "$build_dir/$fuzzer" -max_total_time="$seconds" -timeout=10 \
   -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$work"
