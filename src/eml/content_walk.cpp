@@ -67,6 +67,7 @@ public:
             renameAttachment(blob.content, kSmimeOpaqueName);
             addAttachment(std::move(blob));
         } else if (root) {
+            root_ = root;
             walk(root, 0);
         }
         return std::move(parts_);
@@ -133,6 +134,9 @@ private:
     void leaf(GMimePart* part) {
         GMimeObject* object = GMIME_OBJECT(part);
         if (isTnef(part) && unpackTnef(part)) return;
+        if (!parts_.calendar && !isAttachmentDisposition(object) && mimeType(object) == "text/calendar" &&
+            takeCalendar(part))
+            return;
         if (!bodyTaken() && isBodyText(object, "plain")) return takePlain(part);
         if (!bodyTaken() && isBodyText(object, "html")) return takeHtml(part);
         std::string type = mimeType(object);
@@ -173,6 +177,23 @@ private:
         for (auto& attachment : tnef->attachments) parts_.attachments.push_back(std::move(attachment));
         tnef->attachments.clear();
         parts_.tnef = std::move(tnef);
+        return true;
+    }
+
+    // An invitation, reply or cancellation: the meeting the message is.
+    bool takeCalendar(GMimePart* part) {
+        std::string text = decodedContent(part);
+        std::optional<CalendarEvent> event = readCalendar(text, *context_.warnings);
+        if (!event) return false;
+        if (event->method.empty()) {
+            GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+            std::string method = type ? str(g_mime_content_type_get_parameter(type, "method")) : std::string();
+            for (auto& c : method) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            event->method = method;
+        }
+        if (!meetingClass(*event)) return false;
+        parts_.calendar = CalendarPart{std::move(*event), pst::Bytes(text.begin(), text.end()),
+                                       GMIME_OBJECT(part) == root_};
         return true;
     }
 
@@ -308,6 +329,7 @@ private:
 
     ParseContext& context_;
     int depth_;
+    GMimeObject* root_ = nullptr;
     MessageParts parts_;
     int ordinal_ = 0;
     int relatedDepth_ = 0;

@@ -19,6 +19,15 @@ namespace {
 
 // What the message holds, in bytes: an attached message is not kept as
 // bytes, so its size is what its properties and attachments weigh.
+std::u16string withCrlfLineEnds(const std::u16string& text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) out += u"\r\n";
+        else out.push_back(text[i]);
+    }
+    return out;
+}
+
 constexpr pst::PropTag PR_RTF_COMPRESSED = pst::makeTag(0x1009, pst::PropType::Binary);
 
 // What winmail.dat says wins over the MIME message, but for From, Reply-To
@@ -74,6 +83,13 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
 
     out.set(PR_MESSAGE_CLASS_W, std::u16string(parts.opaqueSmime ? kSmimeMessageClass : u"IPM.Note"));
     if (parts.tnef) applyTnef(*parts.tnef, out);
+    if (parts.calendar) {
+        applyMeeting(*parts.calendar, out);
+        // [MS-OXCICAL] 2.1.3.1.1.20.11: DESCRIPTION is the body when nothing else is.
+        const CalendarEvent& event = parts.calendar->event;
+        if (!parts.plain && !parts.html && !event.description.empty() && event.method != "REPLY")
+            parts.plain = withCrlfLineEnds(event.description);
+    }
     int visible = writeBodiesAndAttachments(parts, out);
     if (parts.tnef && parts.tnef->body.rtfCompressed) {
         out.set(PR_RTF_COMPRESSED, *parts.tnef->body.rtfCompressed);
