@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <memory>
+#include <mutex>
 
 #include <libical/ical.h>
 
@@ -251,6 +252,9 @@ int64_t WallTime::minutesSince1601() const {
 }
 
 std::optional<CalendarEvent> readCalendar(std::string_view calendarText, Warnings& warnings) {
+    // A malformed calendar is a warning here, never the end of the process.
+    static std::once_flag nonFatal;
+    std::call_once(nonFatal, [] { icalerror_set_errors_are_fatal(0); });
     std::string copy(calendarText);
     std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)> root(icalparser_parse_string(copy.c_str()),
                                                                        icalcomponent_free);

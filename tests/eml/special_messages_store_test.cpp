@@ -17,6 +17,7 @@
 #include "pst/format/property_sets.h"
 #include "pst/read/pst_reader.h"
 #include "pst/store.h"
+#include "invitation_messages.h"
 #include "winmail_messages.h"
 
 namespace eml::test {
@@ -39,7 +40,18 @@ protected:
         store_ = dir_->path() / "special.pst";
         auto store = pst::Store::create(store_, u"Special Messages");
         auto folder = store->createFolder(store->ipmSubtree(), u"Special");
-        for (const auto& text : {outlookWinmailMessage()}) store->addMessage(folder, parse(text).message);
+        const std::string messages[] = {
+            outlookWinmailMessage(),
+            outlookRequest(),
+            thunderbirdMessage("Team sync", "REQUEST",
+                               thunderbirdEvent("FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20260415T070000Z")),
+            thunderbirdMessage("Canceled: Team sync", "CANCEL", thunderbirdEvent("", "STATUS:CANCELLED\r\n")),
+            thunderbirdMessage("Accepted: Team sync", "REPLY",
+                               "UID:6f1c2c3e@example.com\r\nATTENDEE;PARTSTAT=ACCEPTED:mailto:bob@example.org\r\n"
+                               "DTSTART:20260309T080000Z\r\nDTEND:20260309T090000Z\r\nDTSTAMP:20260303T080000Z\r\n",
+                               "bob@example.org", "anna.berg@example.com"),
+        };
+        for (const auto& text : messages) store->addMessage(folder, parse(text).message);
         store->close();
         dump_ = dumpWithPffexport(store_, dir_->path() / "pffexport");
     }
@@ -82,7 +94,8 @@ TEST_F(SpecialMessagesStore, PassesOurCheckerAndTheIndependentReaders) {
         ASSERT_TRUE(top) << seen.tool;
         auto* folder = top->find("Special");
         ASSERT_TRUE(folder) << seen.tool;
-        EXPECT_EQ(folder->messages.size(), 1u) << seen.tool;
+        // pffexport leaves out nothing here; readpst writes meeting items too.
+        EXPECT_EQ(folder->messages.size(), 5u) << seen.tool;
     }
     if (!dump_.available) GTEST_SKIP() << dump_.why;
     EXPECT_TRUE(dump_.why.empty()) << dump_.why;
@@ -129,6 +142,69 @@ TEST_F(SpecialMessagesStore, WinmailArrivesUnpacked) {
                 fs::exists(item->dir / "Attachments" / "2_Quarterly figures 2026.xlsx") ||
                 fs::exists(item->dir / "Attachments" / "3_Quarterly figures 2026.xlsx"));
     EXPECT_TRUE(dumped(u"Minutes of the board meeting")) << "pffexport shows no attached item";
+}
+
+uint64_t fileTimeOf(const std::vector<uint8_t>& bytes) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < 8 && i < bytes.size(); ++i) v |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+    return v;
+}
+
+TEST_F(SpecialMessagesStore, MeetingRequestArrivesValueByValue) {
+    // What the parser made of the invitation must be what both readers find.
+    pst::MessageContent sent = parse(outlookRequest()).message;
+    auto m = readBack(u"Budget review");
+    // [MS-OXCICAL] 2.1.3.1.1.1 METHOD:REQUEST
+    EXPECT_EQ(pst::read::stringProp(m.props, PR_MESSAGE_CLASS_W), u"IPM.Schedule.Meeting.Request");
+    for (const auto& n : sent.named) {
+        SCOPED_TRACE("named property 0x" + [&] { char b[16]; std::snprintf(b, sizeof b, "%04x", n.name.lid); return std::string(b); }());
+        auto* got = m.findNamed(n.name);
+        ASSERT_TRUE(got);
+        EXPECT_TRUE(*got == n.value);
+    }
+    EXPECT_EQ(m.recipients.size(), 3u);  // [MS-OXOCAL] 2.2.4.10: attendees and the room
+
+    if (!dump_.available) GTEST_SKIP() << dump_.why;
+    auto* item = dumped(u"Budget review");
+    ASSERT_TRUE(item) << "pffexport shows no item \"Budget review\"";
+    EXPECT_EQ(item->text(0x001A), u"IPM.Schedule.Meeting.Request");
+    // [MS-OXOCAL] 2.2.1.5, 2.2.1.6: start and end in UTC.
+    for (uint32_t lid : {0x820Du, 0x820Eu}) {
+        auto* value = item->findLid(lid);
+        ASSERT_TRUE(value) << std::hex << lid;
+        auto* want = sent.findNamed(pst::NamedPropertyName::byLid(pst::format::PSETID_Appointment, lid));
+        EXPECT_EQ(fileTimeOf(value->bytes), std::get<pst::FileTime>(*want).value);
+    }
+    // [MS-OXPROPS] PidLidLocation; [MS-OXOCAL] 2.2.1.27 PidLidGlobalObjectId.
+    ASSERT_TRUE(item->findLid(0x8208));
+    EXPECT_EQ(utf16Of(item->findLid(0x8208)->bytes), u"Room 4.12");
+    ASSERT_TRUE(item->findLid(0x0003));
+    auto* goid = sent.findNamed(pst::NamedPropertyName::byLid(pst::format::PSETID_Meeting, 0x0003));
+    EXPECT_EQ(item->findLid(0x0003)->bytes, std::get<pst::Bytes>(*goid));
+    // [MS-OXOCAL] 2.2.1.41: the time zone of the start.
+    ASSERT_TRUE(item->findLid(0x825E));
+    EXPECT_EQ(item->recipientSets.size(), 3u);
+    EXPECT_EQ(item->text(0x0042), u"Anna Berg");  // the organizer
+}
+
+TEST_F(SpecialMessagesStore, SeriesReplyAndCancellationArriveWithTheirClasses) {
+    // [MS-OXCICAL] 2.1.3.1.1.1 and [MS-OXOCAL] 2.2.1.44.
+    auto series = readBack(u"Team sync");
+    EXPECT_EQ(pst::read::stringProp(series.props, PR_MESSAGE_CLASS_W), u"IPM.Schedule.Meeting.Request");
+    EXPECT_TRUE(series.findNamed(pst::NamedPropertyName::byLid(pst::format::PSETID_Appointment, 0x8216)));
+    EXPECT_EQ(pst::read::stringProp(readBack(u"Canceled: Team sync").props, PR_MESSAGE_CLASS_W),
+              u"IPM.Schedule.Meeting.Canceled");
+    EXPECT_EQ(pst::read::stringProp(readBack(u"Accepted: Team sync").props, PR_MESSAGE_CLASS_W),
+              u"IPM.Schedule.Meeting.Resp.Pos");
+
+    if (!dump_.available) GTEST_SKIP() << dump_.why;
+    auto* item = dumped(u"Team sync");
+    ASSERT_TRUE(item);
+    ASSERT_TRUE(item->findLid(0x8216));
+    auto* blob = series.findNamed(pst::NamedPropertyName::byLid(pst::format::PSETID_Appointment, 0x8216));
+    EXPECT_EQ(item->findLid(0x8216)->bytes, std::get<pst::Bytes>(*blob));
+    EXPECT_EQ(dumped(u"Canceled: Team sync")->text(0x001A), u"IPM.Schedule.Meeting.Canceled");
+    EXPECT_EQ(dumped(u"Accepted: Team sync")->text(0x001A), u"IPM.Schedule.Meeting.Resp.Pos");
 }
 
 }  // namespace

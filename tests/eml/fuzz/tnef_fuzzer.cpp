@@ -1,4 +1,4 @@
-// libFuzzer entry for winmail.dat and compressed RTF: any bytes must give a
+// libFuzzer entry for winmail.dat, compressed RTF and iCalendar text: any bytes must give a
 // message, a warning or nothing, never a crash or a hang.
 
 #include <cstddef>
@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "eml/calendar_event.h"
 #include "eml/parse_context.h"
 #include "eml/rtf_compressed.h"
 #include "eml/rtf_text.h"
@@ -18,6 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     context.warnings = &warnings;
     eml::readTnefMessage(bytes, context, 0);
     if (auto rtf = eml::decompressRtf(bytes)) eml::readRtf(*rtf);
-    eml::readRtf(std::string_view(reinterpret_cast<const char*>(data), size));
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    eml::readRtf(text);
+    eml::readCalendar(text, warnings);
     return 0;
 }
