@@ -264,6 +264,9 @@ DecodedText decodeText(std::string_view bytes, std::string_view declared, Warnin
         }
         guess();
         result.exact = false;
+        warnings.add(std::string(charset.empty() ? "text without a declared charset" : "text declared as US-ASCII") +
+                     " holds 8-bit characters; they were read as " +
+                     (result.charset == "utf-8" ? "UTF-8" : "Windows Western (windows-1252)"));
         return result;
     }
     if (charset == "utf-8" || charset == "utf8") {

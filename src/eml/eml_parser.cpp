@@ -147,7 +147,11 @@ ParseResult parseArray(GByteArray* array) {
         if (!looksLikeText(array->data, array->len))
             throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
         Warnings textWarnings;
-        return readHeaderlessText(array->data, array->len, textWarnings);
+        std::string_view text = repaired.original.empty()
+                                    ? std::string_view(reinterpret_cast<const char*>(array->data), array->len)
+                                    : std::string_view(repaired.original);
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        return readHeaderlessText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), textWarnings);
     }
 
     gint64 headersEnd = parsed.headersEnd;

@@ -142,6 +142,12 @@ private:
             if (!header && (!top || first)) return at;
             first = false;
             if (top) dropNuls(at, l);
+            if (!header && !headerFollows(at + l.size())) {
+                // The headers ended without their blank line: the body starts here.
+                edits_.push_back({at, 0, l.size() >= 2 && l[l.size() - 2] == '\r' ? "\r\n" : "\n"});
+                warnings_.add("the headers do not end with a blank line; the text after them was read as the body");
+                return at;
+            }
             if (!header) {
                 at += l.size();
                 continue;
@@ -160,6 +166,20 @@ private:
             at += l.size();
         }
         return at;
+    }
+
+    // Whether a header line comes before the blank line that ends the block.
+    bool headerFollows(size_t at) const {
+        while (at < data_.size()) {
+            std::string_view l = line(at);
+            if (isBlankLine(l)) return false;
+            size_t colon = l.find(':');
+            if (l[0] != ' ' && l[0] != '\t' && colon != std::string_view::npos && colon > 0 &&
+                l.find(' ') > colon)
+                return true;
+            at += l.size();
+        }
+        return false;
     }
 
     void dropNuls(size_t at, std::string_view l) {
@@ -286,6 +306,7 @@ RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings) {
     bool changed = false;
     RepairedInput result = Repairer(data, warnings).run(repaired, changed);
     if (changed) {
+        result.original.assign(data);
         g_byte_array_set_size(array, static_cast<guint>(repaired.size()));
         std::memcpy(array->data, repaired.data(), repaired.size());
     }

@@ -19,6 +19,9 @@ struct RepairedInput {
     // Internet headers. Empty when nothing in it was changed.
     std::string originalHeaders;
     bool headersChanged = false;
+    // The whole file as it came, kept only when something was repaired: a
+    // file that turns out to have no headers is read from it as text.
+    std::string original;
 };
 
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings);

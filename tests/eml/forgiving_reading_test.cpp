@@ -187,6 +187,32 @@ TEST(ContentTypes, ATypeWithoutSubtypeKeepsTheBodyAndTheName) {
     EXPECT_EQ(text(file.message.attachments[0], PR_ATTACH_LONG_FILENAME_W), "f.bin");
 }
 
+TEST(Structure, TextThatWouldBeLostIsShown) {
+    // A multipart whose boundary never comes: its content is the text.
+    auto partless = parseText("From: a@example.org\r\nContent-Type: multipart/mixed; boundary=NEVER\r\n\r\n"
+                              "Hi there,\r\n--OTHER\r\nstill text\r\n");
+    EXPECT_EQ(text(partless.message, PR_BODY_W), "Hi there,\r\n--OTHER\r\nstill text\r\n");
+    EXPECT_TRUE(hasWarningWith(partless, "boundary never comes"));
+    // Headers that end without their blank line: the next line starts the body.
+    auto unseparated = parseText("From: a@example.org\nSubject: s\ncounter to the rules, no blank line\nmore\n");
+    EXPECT_EQ(text(unseparated.message, PR_SUBJECT_W), "s");
+    EXPECT_EQ(text(unseparated.message, PR_BODY_W), "counter to the rules, no blank line\r\nmore\r\n");
+    EXPECT_TRUE(hasWarningWith(unseparated, "blank line"));
+    // A broken line among headers that go on is skipped; the stored header block keeps it.
+    auto skipped = parseText("From: a@example.org\nbroken line\nSubject: s\n\nbody\n");
+    EXPECT_EQ(text(skipped.message, PR_SUBJECT_W), "s");
+    EXPECT_EQ(text(skipped.message, PR_BODY_W), "body\r\n");
+}
+
+TEST(Structure, ANamedInlineTextPartIsTheBody) {
+    auto result = parseText("From: a@example.org\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+                            "--b\r\nContent-Type: text/plain\r\nContent-Disposition: inline; filename=msg.txt\r\n\r\none\r\n"
+                            "--b\r\nContent-Type: text/plain; name=msg.txt\r\n\r\ntwo\r\n--b--\r\n");
+    EXPECT_EQ(text(result.message, PR_BODY_W), "one");
+    ASSERT_EQ(result.message.attachments.size(), 1u);
+    EXPECT_EQ(text(result.message.attachments[0], PR_ATTACH_LONG_FILENAME_W), "msg.txt");
+}
+
 TEST(Charsets, Iso2022JpReadsTheWindowsExtensionCharacters) {
     // "No." sign, circled one (NEC row 13), hiragana A, half-width katakana A.
     auto result = parseText("From: a@example.org\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n\r\n"
