@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "independent_readers.h"
@@ -110,10 +111,12 @@ PffexportDump dumpWithPffexport(const fs::path& pst, const fs::path& target) {
         out.why = "pffexport failed: " + run.output;
         return out;
     }
+    // Items are "Message00001", "Meeting00002", ...; folders have values too.
+    static const std::regex itemName("[A-Za-z]+[0-9]{5}");
     std::vector<fs::path> dirs;
     for (auto& entry : fs::recursive_directory_iterator(target.string() + ".export"))
         if (entry.is_regular_file() && entry.path().filename() == "ItemValues.txt" &&
-            entry.path().parent_path().filename() != "Attachments")
+            std::regex_match(entry.path().parent_path().filename().string(), itemName))
             dirs.push_back(entry.path().parent_path());
     std::sort(dirs.begin(), dirs.end());
     for (auto& dir : dirs) {
