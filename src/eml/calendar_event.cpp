@@ -24,8 +24,13 @@ int64_t daysFromCivil(int y, int m, int d) {
 constexpr int64_t kDays1601To1970 = 134774;
 
 pst::FileTime fileTimeOfUnix(int64_t seconds) {
-    return {static_cast<uint64_t>(seconds + kDays1601To1970 * 86400) * 10000000ULL};
+    return {static_cast<uint64_t>(std::max<int64_t>(0, seconds + kDays1601To1970 * 86400)) * 10000000ULL};
 }
+
+// Outlook's calendar spans 1601 to 4500; the pattern's minutes must fit 32 bits.
+constexpr int kLastYear = 4500;
+// Series longer than this are kept only in the original part.
+constexpr int kMaxOccurrences = 50000;
 
 WallTime wallOf(const icaltimetype& t) {
     WallTime w;
@@ -176,6 +181,7 @@ std::optional<ZoneRule> zoneRuleOf(icalcomponent* vtimezone) {
 
 std::optional<Recurrence> recurrenceOf(icalrecurrencetype r, const icaltimetype& start, Warnings& warnings) {
     Recurrence out;
+    if (start.year < 1601 || start.year > kLastYear) return std::nullopt;
     out.interval = std::max<short>(1, r.interval);
     out.weekStart = r.week_start == ICAL_NO_WEEKDAY ? 1 : r.week_start - 1;
     int positions = 0;
@@ -233,9 +239,9 @@ std::optional<Recurrence> recurrenceOf(icalrecurrencetype r, const icaltimetype&
         std::unique_ptr<icalrecur_iterator, decltype(&icalrecur_iterator_free)> it(icalrecur_iterator_new(r, floating),
                                                                                    icalrecur_iterator_free);
         if (!it) return std::nullopt;
-        for (icaltimetype t = icalrecur_iterator_next(it.get()); !icaltime_is_null_time(t) && out.occurrences < 999;
+        for (icaltimetype t = icalrecur_iterator_next(it.get()); !icaltime_is_null_time(t);
              t = icalrecur_iterator_next(it.get())) {
-            ++out.occurrences;
+            if (++out.occurrences > kMaxOccurrences || t.year > kLastYear) return std::nullopt;
             out.lastOccurrence = wallOf(t);
         }
         if (out.occurrences == 0) return std::nullopt;

@@ -75,7 +75,7 @@ std::optional<std::string> decompressRtf(std::span<const uint8_t> data) {
     if (type != kCompressed || rtfCrc(contents, size) != crc) return std::nullopt;
 
     std::string out;
-    out.reserve(std::min<size_t>(rawSize, 64u << 20));
+    out.reserve(std::min<size_t>(rawSize, size * 9));  // a 2-byte reference gives at most 17 bytes
     Dictionary dictionary;
     size_t at = 0;
     while (at < size) {
