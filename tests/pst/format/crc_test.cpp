@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -49,4 +50,18 @@ TEST(Crc32, SeedContinuesARunningCrc) {
     std::span<const uint8_t> all(data);
     for (size_t split : {0, 1, 5, 8, 13, 512, 999, 1000})
         EXPECT_EQ(crc32(all.subspan(split), crc32(all.first(split))), crc32(all)) << split;
+}
+
+TEST(Crc32, RandomSpansAndSeedsMatchBitwiseDefinition) {
+    std::mt19937 rng(20261207);
+    std::vector<uint8_t> data(70000);
+    for (auto& b : data) b = static_cast<uint8_t>(rng());
+    for (int round = 0; round < 200; ++round) {
+        size_t offset = rng() % 64;
+        size_t len = round < 100 ? rng() % 100 : rng() % (data.size() - offset);
+        uint32_t seed = round % 3 == 0 ? 0 : static_cast<uint32_t>(rng());
+        std::span<const uint8_t> s(data.data() + offset, len);
+        ASSERT_EQ(crc32(s, seed), slowCrc(s, seed))
+            << "offset " << offset << " length " << len << " seed " << seed;
+    }
 }

@@ -29,6 +29,26 @@ TEST(PermuteEncoding, IsAPermutationAndDecodeUndoesIt) {
     EXPECT_EQ(data, allBytes());
 }
 
+TEST(PermuteEncoding, EveryLengthAndAlignmentMatchesTheSingleByteTable) {
+    // The byte table itself, as the encoding of one byte at a time.
+    std::vector<uint8_t> table = allBytes();
+    for (auto& b : table) permuteEncode(std::span<uint8_t>(&b, 1));
+    std::vector<uint8_t> source(200);
+    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>(i * 131 + 7);
+    for (size_t offset = 0; offset < 8; ++offset)
+        for (size_t len = 0; len + offset <= 40; ++len) {
+            auto data = source;
+            permuteEncode(std::span<uint8_t>(data.data() + offset, len));
+            for (size_t i = 0; i < data.size(); ++i) {
+                bool inside = i >= offset && i < offset + len;
+                ASSERT_EQ(data[i], inside ? table[source[i]] : source[i])
+                    << "offset " << offset << " length " << len << " byte " << i;
+            }
+            permuteDecode(std::span<uint8_t>(data.data() + offset, len));
+            ASSERT_EQ(data, source) << "offset " << offset << " length " << len;
+        }
+}
+
 TEST(CyclicEncoding, RoundTripsAndDependsOnTheKey) {
     std::vector<uint8_t> plain(1000);
     for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<uint8_t>(i * 7);
