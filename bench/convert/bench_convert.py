@@ -1,16 +1,26 @@
 #!/usr/bin/env python3
 """Conversion benchmark, run by hand (not part of the test suite):
 
-    python3 bench/convert/bench_convert.py [--messages 20000] [--work DIR] [--keep]
-        [--converter build/bin/quillmere-convert]
+    python3 bench/convert/bench_convert.py [--case mixed|attachments|small]
+        [--messages N] [--attachments N] [--attachment-mb MB]
+        [--work DIR] [--keep] [--converter build/bin/quillmere-convert]
 
-Generates a store of .eml files (most a few KB, about 2 in 100 with
-attachments of 1 to 3 MB, about 1 GB in all), then on the same run times
-  - `cp -r` of the tree (the figure to compare against),
-  - quillmere-convert of the tree (messages/s, MB/s, peak memory),
-  - `readpst -e` turning the resulting .pst back into .eml files,
-and prints the figures with the ratios. Targets: conversion at most 3 times
-the copy; faster than readpst.
+Cases (sizes can be made smaller with the options):
+  mixed        20,000 messages in 20 folders (most a few KB, about 2 in 100
+               with attachments of 1 to 3 MB, about 1 GB in all);
+  attachments  4 messages, each with one 48 MB attachment
+               (--attachments 1 --attachment-mb 1024: one 1 GiB attachment);
+  small        100,000 small messages in one folder.
+
+On the same run it times
+  - the floor: every source file read and written into one file, then
+    synced, as the converter syncs its store;
+  - quillmere-convert of the tree (messages/s, MB/s, peak memory);
+  - `readpst -e` turning the resulting .pst back into .eml files;
+and prints the figures with their ratios. The source files are read from the
+page cache by both the floor and the converter (they were just written).
+Targets: conversion at most 2 times the floor (3 for the small case) and
+faster than readpst.
 """
 import argparse
 import base64
@@ -87,18 +97,63 @@ def message(rng, n, attachment_size):
             ).encode("ascii") + attachment_lines(rng, attachment_size) + ("--%s--\r\n" % boundary).encode("ascii")
 
 
-def generate(root, count):
+def write_attachment(f, rng, size):
+    """Writes size bytes of data as base64 lines, in pieces of the pool."""
+    left = max(1, size // 57)
+    while left > 0:
+        lines = min(left, 100000)
+        f.write(attachment_lines(rng, lines * 57))
+        left -= lines
+
+
+def attachment_message(f, rng, n, size):
+    boundary = "----=_Bench_%06d" % n
+    head = ("From: \"Sender %d\" <sender%d@example.com>\r\nTo: \"Ann Smith\" <ann@example.com>\r\n"
+            "Subject: Scans %d\r\nDate: Mon, 2 Mar 2026 10:%02d:00 +0100\r\nMessage-ID: <bench.%d@example.com>\r\n"
+            "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"%s\"\r\n\r\n--%s\r\n"
+            "Content-Type: text/plain; charset=\"us-ascii\"\r\n\r\n%s\r\n--%s\r\n"
+            "Content-Type: application/octet-stream; name=\"scan%d.bin\"\r\nContent-Transfer-Encoding: base64\r\n"
+            "Content-Disposition: attachment; filename=\"scan%d.bin\"\r\n\r\n"
+            % (n, n, n, n % 60, n, boundary, boundary, body_text(rng, 1500), boundary, n, n))
+    f.write(head.encode("ascii"))
+    write_attachment(f, rng, size)
+    f.write(("--%s--\r\n" % boundary).encode("ascii"))
+
+
+def generate(root, args):
     rng = random.Random(20261206)
-    total = 0
+    count = args.messages
     for n in range(count):
-        folder = os.path.join(root, *FOLDERS[rng.randrange(len(FOLDERS))].split("/"))
+        if args.case == "mixed":
+            folder = os.path.join(root, *FOLDERS[rng.randrange(len(FOLDERS))].split("/"))
+        else:
+            folder = os.path.join(root, "Example Mail (ann)", "Inbox")
         os.makedirs(folder, exist_ok=True)
-        attachment = rng.randint(1 << 20, 3 << 20) if rng.random() < 0.018 else 0
-        data = message(rng, n, attachment)
-        with open(os.path.join(folder, "message %06d.eml" % n), "wb") as f:
-            f.write(data)
-        total += len(data)
-    return total
+        path = os.path.join(folder, "message %06d.eml" % n)
+        with open(path, "wb") as f:
+            if args.case == "attachments":
+                attachment_message(f, rng, n, args.attachment_mb << 20)
+            else:
+                attachment = rng.randint(1 << 20, 3 << 20) if args.case == "mixed" and rng.random() < 0.018 else 0
+                f.write(message(rng, n, attachment))
+    return sum(os.path.getsize(os.path.join(d, f)) for d, _, files in os.walk(root) for f in files)
+
+
+def floor(source, target):
+    """Reads every file below source and writes it into one file, then syncs."""
+    start = time.monotonic()
+    with open(target, "wb") as out:
+        for folder, _, files in os.walk(source):
+            for name in sorted(files):
+                with open(os.path.join(folder, name), "rb") as f:
+                    while True:
+                        chunk = f.read(1 << 20)
+                        if not chunk:
+                            break
+                        out.write(chunk)
+        out.flush()
+        os.fsync(out.fileno())
+    return time.monotonic() - start
 
 
 def timed(command, **kwargs):
@@ -109,35 +164,41 @@ def timed(command, **kwargs):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--messages", type=int, default=20000)
+    parser.add_argument("--case", choices=("mixed", "attachments", "small"), default="mixed")
+    parser.add_argument("--messages", type=int, help="messages to generate (default: 20000, 4 or 100000 by case)")
+    parser.add_argument("--attachments", type=int, help="the attachments case: how many messages (same as --messages)")
+    parser.add_argument("--attachment-mb", type=int, default=48, help="the attachments case: MB per attachment")
     parser.add_argument("--work", default="/tmp/quillmere-bench-convert")
     parser.add_argument("--converter", default=os.path.join(TOP, "build", "bin", "quillmere-convert"))
     parser.add_argument("--keep", action="store_true", help="keep the generated tree and outputs")
     args = parser.parse_args()
+    if args.messages is None:
+        args.messages = args.attachments or {"mixed": 20000, "attachments": 4, "small": 100000}[args.case]
 
     if not os.access(args.converter, os.X_OK):
         sys.exit("no converter at %s (build it first, or pass --converter)" % args.converter)
     shutil.rmtree(args.work, ignore_errors=True)
     source = os.path.join(args.work, "Windows Live Mail")
-    copy = os.path.join(args.work, "copy")
     out = os.path.join(args.work, "out")
     back = os.path.join(args.work, "readpst")
     os.makedirs(out)
     os.makedirs(back)
 
-    print("generating %d messages under %s ..." % (args.messages, source), flush=True)
+    print("generating %d messages (%s) under %s ..." % (args.messages, args.case, source), flush=True)
     start = time.monotonic()
-    total = generate(source, args.messages)
+    total = generate(source, args)
     print("  %.1f MB in %.1f s" % (total / 1e6, time.monotonic() - start))
     subprocess.run(["sync"])
 
-    copy_seconds, _ = timed(["cp", "-r", source, copy])
+    floor_file = os.path.join(args.work, "floor.bin")
+    floor_seconds = floor(source, floor_file)
+    os.remove(floor_file)
     subprocess.run(["sync"])
-    shutil.rmtree(copy)
 
     convert_seconds, result = timed(["/usr/bin/time", "-f", "%M", args.converter, "--quiet", source, out],
                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    peak_kb = int(re.findall(r"^(\d+)$", result.stderr, re.M)[-1]) if re.findall(r"^(\d+)$", result.stderr, re.M) else 0
+    peaks = re.findall(r"^(\d+)$", result.stderr, re.M)
+    peak_kb = int(peaks[-1]) if peaks else 0
     print("\n".join(result.stdout.strip().splitlines()[-2:]))
     if result.returncode != 0:
         print("converter exit status %d:\n%s" % (result.returncode, result.stderr[-2000:]))
@@ -149,13 +210,14 @@ def main():
         readpst_seconds, _ = timed(["readpst", "-q", "-e", "-o", back, psts[0]],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    target = 3 if args.case == "small" else 2
     print()
-    print("messages            %d (%.1f MB of .eml files)" % (args.messages, total / 1e6))
-    print("cp -r               %.2f s" % copy_seconds)
+    print("case                %s: %d messages (%.1f MB of .eml files)" % (args.case, args.messages, total / 1e6))
+    print("floor               %.2f s   (read every file, write one file, sync)" % floor_seconds)
     print("quillmere-convert   %.2f s   %.0f msgs/s   %.1f MB/s   peak memory %.1f MB   .pst %.1f MB"
           % (convert_seconds, args.messages / convert_seconds, total / 1e6 / convert_seconds, peak_kb / 1024,
              pst_size / 1e6))
-    print("ratio convert / cp  %.2f   (target: at most 3)" % (convert_seconds / copy_seconds))
+    print("ratio convert / floor   %.2f   (target: at most %d)" % (convert_seconds / max(floor_seconds, 1e-6), target))
     if readpst_seconds is not None:
         print("readpst -e          %.2f s   ratio convert / readpst %.2f   (target: below 1)"
               % (readpst_seconds, convert_seconds / readpst_seconds))
