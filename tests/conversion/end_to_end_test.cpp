@@ -158,4 +158,36 @@ TEST_F(HeadlessTest, ExitStatusTellsWhetherEveryMessageWasConverted) {
     EXPECT_EQ(runConverter(base, "--bogus").exitCode, 2);
 }
 
+TEST_F(HeadlessTest, StoreGrowsInProportionToOneLongLine) {
+    // A 4 MB header field on one line, and a file that is one 4 MB line with
+    // no header at all: each kept once as text (two bytes a character) and
+    // once more only where the message needs it, never copied over and over.
+    const size_t size = 4u << 20;
+    std::string words;
+    while (words.size() < size) words += "long line of text ";
+    for (const std::string& message :
+         {"From: a@example.com\r\nSubject: long field\r\nX-Long: " + words + "\r\n\r\nbody\r\n", words}) {
+        fs::remove_all(base / "src");
+        fs::remove_all(base / "out");
+        write("Mail/long.eml", message);
+        auto outcome = runConverter(base, "--quiet src out");
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+        fs::path pst = onlyPst();
+        ASSERT_FALSE(pst.empty());
+        EXPECT_LT(fs::file_size(pst), 3 * message.size()) << message.substr(0, 60);
+        size_t own = 0;
+        for (auto& [folder, messages] : testing_support::readWithOwnReader(pst)) own += messages.size();
+        EXPECT_EQ(own, 1u);
+#ifdef QUILLMERE_PSTCHECK
+        EXPECT_EQ(std::system(("'" QUILLMERE_PSTCHECK "' '" + pst.string() + "' >/dev/null 2>&1").c_str()), 0);
 #endif
+        if (testing_support::toolAvailable("readpst")) {
+            size_t rp = 0;
+            for (auto& [folder, read] : testing_support::readWithReadpst(pst, base / "readpst")) rp += read.size();
+            EXPECT_EQ(rp, 1u);
+        }
+    }
+}
+
+#endif
+
