@@ -12,6 +12,7 @@
 #include "eml/attachments.h"
 #include "eml/charset.h"
 #include "eml/parse_context.h"
+#include "eml/reports.h"
 
 namespace eml {
 
@@ -28,6 +29,12 @@ struct MessageParts {
     // headers.
     std::string textCharset;
     bool opaqueSmime = false;
+    // An S/MIME clear-signed message: the body and attachments above are
+    // those of the signed content; Outlook keeps only the signed entity,
+    // whole, as its one attachment.
+    std::optional<PendingAttachment> signedEntity;
+    // The fields of a multipart/report's machine-readable part.
+    std::optional<Report> report;
 };
 
 // `depth` is the nesting depth of the message being read (0 for the file).

@@ -37,7 +37,8 @@ TEST(ForgivingHeaders, JunkBeforeTheFirstHeaderIsSkipped) {
     EXPECT_TRUE(hasWarningWith(parseText("\r\nFrom: a@example.org\r\n" + kPlain), "before the first header"));
     EXPECT_TRUE(hasWarningWith(parseText("From a@example.org Mon Jan  1 10:00:00 2001\nFrom: a@example.org\n" + kPlain),
                                "mailbox separator"));
-    EXPECT_TRUE(parseText("\xEF\xBB\xBF" "From: a@example.org\r\n" + kPlain).warnings.empty());
+    EXPECT_TRUE(parseText("\xEF\xBB\xBF" "From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n" + kPlain)
+                    .warnings.empty());
 }
 
 TEST(ForgivingHeaders, ADamagedByteInAHeaderNameIsRepaired) {
@@ -215,7 +216,8 @@ TEST(Structure, ANamedInlineTextPartIsTheBody) {
 
 TEST(Charsets, Iso2022JpReadsTheWindowsExtensionCharacters) {
     // "No." sign, circled one (NEC row 13), hiragana A, half-width katakana A.
-    auto result = parseText("From: a@example.org\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n\r\n"
+    auto result = parseText("From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n"
+                            "Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n"
                             "\x1B$B-b-!$\"\x1B(B and \x1B(I1\x1B(B\r\n");
     EXPECT_EQ(text(result.message, PR_BODY_W), "\u2116\u2460\u3042 and \uff71\r\n");
     EXPECT_TRUE(result.warnings.empty());
