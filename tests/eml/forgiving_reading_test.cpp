@@ -69,7 +69,9 @@ TEST(ForgivingHeaders, AnAddressWithoutAngleBracketsKeepsItsSender) {
     EXPECT_EQ(text(list.message.recipients[1], PR_EMAIL_ADDRESS_W), "bob@example.org");
     EXPECT_EQ(text(list.message.recipients[2], PR_EMAIL_ADDRESS_W), "cy@example.org");
     // Well-formed lists are left to the address parser.
-    EXPECT_TRUE(parseText("From: a@example.org\r\nTo: Bob <bob@example.org>, \"x@y\" <c@d.org>\r\n\r\nx").warnings.empty());
+    EXPECT_TRUE(parseText("From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n"
+                          "To: Bob <bob@example.org>, \"x@y\" <c@d.org>\r\n\r\nx")
+                    .warnings.empty());
 }
 
 TEST(Acceptance, AHeaderBlockOfOnlyContentFieldsIsAMessage) {
