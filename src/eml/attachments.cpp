@@ -146,7 +146,8 @@ void renameAttachment(pst::AttachmentContent& attachment, std::u16string_view lo
     setFileNames(attachment, longName);
 }
 
-PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName) {
+PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName,
+                                     Warnings* warnings) {
     PendingAttachment pending;
     std::string type = mimeType(GMIME_OBJECT(part));
     std::u16string name = safeFileName(fileNameOf(part));
@@ -155,7 +156,7 @@ PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16strin
     if (name.empty()) name = safeFileName(utf8ToUtf16(str(g_mime_object_get_header(GMIME_OBJECT(part), "Content-Description"))));
     if (name.empty()) name = madeUpFileName(type, ordinal);
 
-    pst::Bytes data = decodedBytes(part);
+    pst::Bytes data = decodedBytes(part, warnings);
     auto& attachment = pending.content;
     attachment.props.reserve(12);
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_BY_VALUE});
