@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "pst/format/crc.h"
+#include "pst/format/property_sets.h"
 #include "pst/ltp/byte_writer.h"
 #include "pst/ltp/property_context_builder.h"
 #include "pst/ltp/value_encoding.h"
@@ -13,24 +14,21 @@ namespace {
 
 constexpr uint32_t kBucketCount = 251;
 // PS_MAPI and PS_PUBLIC_STRINGS have fixed GUID indexes 1 and 2.
-constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Guid kPsetidCommon = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+using format::PS_MAPI;
+using format::PS_PUBLIC_STRINGS;
+using format::PSETID_Common;
 constexpr size_t kMaxNamedProperties = 0x7FFF;
 
 }  // namespace
 
 NameToIdMap::NameToIdMap() {
-    idFor({kPsetidCommon, 0x8510, {}});              // PidLidSideEffects
-    idFor({kPsPublicStrings, 0, u"Keywords"});       // PidNameKeywords
+    idFor({PSETID_Common, 0x8510, {}});              // PidLidSideEffects
+    idFor({PS_PUBLIC_STRINGS, 0, u"Keywords"});       // PidNameKeywords
 }
 
 uint16_t NameToIdMap::guidIndex(const Guid& guid) {
-    if (guid == kPsMapi) return 1;
-    if (guid == kPsPublicStrings) return 2;
+    if (guid == PS_MAPI) return 1;
+    if (guid == PS_PUBLIC_STRINGS) return 2;
     for (size_t i = 0; i < guids_.size(); ++i)
         if (guids_[i] == guid) return static_cast<uint16_t>(3 + i);
     guids_.push_back(guid);
