@@ -173,7 +173,11 @@ uint64_t ConversionRun::messagesCommitted() const { return store_ ? store_->Mess
 
 void ConversionRun::openReport(const std::u16string& storePath) {
     if (reportFile_) return;
-    reportFile_ = ReportFile::create(toPath(storePath), report_.reportFailure);
+    // A line per row: the file twice at most (its folder, and in a reason),
+    // the store's path in a reason, and the words around them.
+    uint64_t expected = 4096 + 3 * storePath.size() * static_cast<uint64_t>(report_.listingFailures.size());
+    for (int r = 0; r < report_.rows; ++r) expected += 6 * host_.rowText(r).size() + 3 * storePath.size() + 200;
+    reportFile_ = ReportFile::create(toPath(storePath), expected, report_.reportFailure);
     if (!reportFile_) return;
     report_.reportPath = fromPath(reportFile_->path());
     reportFile_->text("Quillmere conversion report");

@@ -19,13 +19,18 @@ std::string field(std::string text) {
 
 }  // namespace
 
-std::unique_ptr<ReportFile> ReportFile::create(const std::filesystem::path& storePath, std::string& failure) {
+std::unique_ptr<ReportFile> ReportFile::create(const std::filesystem::path& storePath, uint64_t expectedBytes,
+                                              std::string& failure) {
     const std::filesystem::path folder = storePath.parent_path();
     const std::string stem = storePath.stem().string();
     for (int n = 1; n < 1000; ++n) {
         std::filesystem::path path = folder / (stem + (n == 1 ? "" : " (" + std::to_string(n) + ")") + ".txt");
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) return std::unique_ptr<ReportFile>(new ReportFile(fd, path));
+        if (fd >= 0) {
+            // Best effort: without it the lines are written as space allows.
+            ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(expectedBytes));
+            return std::unique_ptr<ReportFile>(new ReportFile(fd, path));
+        }
         if (errno != EEXIST) {
             failure = "cannot create the report " + path.string() + ": " + quillmere::systemErrorText(errno);
             return nullptr;
@@ -47,6 +52,7 @@ bool ReportFile::drain() {
             return false;
         }
         pending_.erase(0, static_cast<size_t>(n));
+        written_ += static_cast<uint64_t>(n);
     }
     failure_.clear();
     return true;
@@ -68,6 +74,7 @@ void ReportFile::record(const std::string& outcome, const std::string& folder, c
 void ReportFile::finish() {
     if (drain() && ::fsync(fd_) != 0 && errno != EINVAL)
         failure_ = "cannot write the report " + path_.string() + ": " + quillmere::systemErrorText(errno);
+    ::ftruncate(fd_, static_cast<off_t>(written_));
 }
 
 }  // namespace conversion
