@@ -134,6 +134,27 @@ TEST(Invitation, OutlookRequestValueByValue) {
     EXPECT_TRUE(m.attachments.empty());
 }
 
+TEST(Invitation, SummerTimeAndTheChangeNightFollowTheZonesRule) {
+    // [MS-OXOCAL] 2.2.1.39: UTC = local + bias + daylight bias in summer time;
+    // W. Europe changes on the last Sunday of March at 02:00 local time.
+    struct Case { std::string local; pst::FileTime want; };
+    const Case cases[] = {
+        {"20260715T140000", utc(2026, 7, 15, 12, 0)},
+        {"20260329T013000", utc(2026, 3, 29, 0, 30)},   // just before the change
+        {"20260329T030000", utc(2026, 3, 29, 1, 0)},    // just after it
+        {"20261025T040000", utc(2026, 10, 25, 3, 0)},   // winter time again
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.local);
+        std::string message = outlookRequest();
+        std::string start = "DTSTART;TZID=W. Europe Standard Time:";
+        message.replace(message.find(start) + start.size(), 15, c.local);
+        message.replace(message.find("DTEND;TZID=W. Europe Standard Time:") + 35, 15, c.local);
+        auto m = parseText(message).message;
+        EXPECT_EQ(namedValue<pst::FileTime>(m, PSETID_Appointment, 0x820D), c.want);
+    }
+}
+
 TEST(Invitation, WeeklySeriesGetsItsRecurrencePattern) {
     auto m = parseText(thunderbirdMessage(
                            "Team sync", "REQUEST",
