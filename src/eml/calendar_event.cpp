@@ -340,9 +340,20 @@ std::optional<CalendarEvent> readCalendar(std::string_view calendarText, Warning
         warnings.add("the calendar part could not be read; it is kept as an attachment");
         return std::nullopt;
     }
-    icalcomponent* event = icalcomponent_isa(root.get()) == ICAL_VEVENT_COMPONENT
-                               ? root.get()
-                               : icalcomponent_get_first_component(root.get(), ICAL_VEVENT_COMPONENT);
+    // The series (or single meeting) rather than one of its changed instances.
+    icalcomponent* event = nullptr;
+    if (icalcomponent_isa(root.get()) == ICAL_VEVENT_COMPONENT) {
+        event = root.get();
+    } else {
+        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VEVENT_COMPONENT); c;
+             c = icalcomponent_get_next_component(root.get(), ICAL_VEVENT_COMPONENT)) {
+            if (!event) event = c;
+            if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
+                event = c;
+                break;
+            }
+        }
+    }
     if (!event) return std::nullopt;
     icaltimetype start = icalcomponent_get_dtstart(event);
     if (icaltime_is_null_time(start) || !icaltime_is_valid_time(start)) {

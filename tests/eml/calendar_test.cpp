@@ -230,6 +230,23 @@ TEST(Invitation, DailyMonthlyAndYearlyRules) {
     }
 }
 
+TEST(Invitation, SeriesWithAChangedInstanceIsReadAsTheSeries) {
+    // Outlook sends a series and its changed instances in one VCALENDAR; the
+    // message is the series ([MS-OXCICAL] 2.1.3.1.1: one object per VEVENT
+    // without RECURRENCE-ID).
+    std::string event = thunderbirdEvent("FREQ=DAILY;COUNT=3");
+    std::string changed = "UID:6f1c2c3e-2b5a-4d8e-9a51-1c2d3e4f5a6b@example.com\r\n"
+                          "RECURRENCE-ID;TZID=Europe/Berlin:20260310T090000\r\n"
+                          "DTSTART;TZID=Europe/Berlin:20260310T110000\r\n"
+                          "DTEND;TZID=Europe/Berlin:20260310T120000\r\n"
+                          "DTSTAMP:20260302T090000Z\r\nSUMMARY:Team sync (moved)\r\n";
+    auto m = parseText(thunderbirdMessage("Team sync", "REQUEST", changed + "END:VEVENT\r\nBEGIN:VEVENT\r\n" + event))
+                 .message;
+    EXPECT_EQ(namedValue<bool>(m, PSETID_Appointment, 0x8223), true);
+    EXPECT_EQ(namedValue<bool>(m, PSETID_Meeting, 0x000A), false);  // PidLidIsException
+    EXPECT_EQ(namedValue<pst::FileTime>(m, PSETID_Appointment, 0x820D), utc(2026, 3, 9, 8, 0));
+}
+
 TEST(Invitation, ReplyAndCancellation) {
     // [MS-OXCICAL] 2.1.3.1.1.1: a REPLY's class follows the attendee's PARTSTAT.
     std::string accepted = "UID:6f1c2c3e-2b5a-4d8e-9a51-1c2d3e4f5a6b@example.com\r\n"
