@@ -133,6 +133,33 @@ TEST_F(AccountTest, SecondRunInTheSameSecondGetsTheNextFreeName) {
     }
 }
 
+// What the parser repaired reaches the account: the message counts as
+// converted, with its warnings in the report and a count in the closing box.
+TEST_F(AccountTest, ParserWarningsAreNamedForTheirFile) {
+    auto clean = write("Mail/a.eml", sampleMessage("Alpha"));
+    auto odd = write("Mail/odd.eml",
+                     "From: Ann <ann@example.com>\r\nSubject: No parts\r\nMIME-Version: 1.0\r\n"
+                     "Content-Type: multipart/mixed; boundary=\"never\"\r\n\r\nJust text, no boundary.\r\n");
+    FakeHost host;
+    host.prompts_.folderAnswer = (base / "out").u16string();
+    host.rows = {clean.u16string(), odd.u16string()};
+    ComponentRegistry components;
+    registerStoreComponents(components, makeFileProfile());
+    RunFields fields;
+    auto report = ConversionRun(host, components, fields).run();
+    ASSERT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.messagesConverted, 2);
+    ASSERT_EQ(report.warned.size(), 1u);
+    EXPECT_EQ(report.warned[0].file, odd.u16string());
+    ASSERT_EQ(host.prompts_.boxes.size(), 1u);
+    EXPECT_NE(host.prompts_.boxes[0].text.find(u"1 message(s) were converted with warnings:\r\n" + odd.u16string() + u" ("),
+              std::u16string::npos);
+    auto counts = countReport(fs::path(report.reportPath));
+    EXPECT_EQ(counts.warned, 1u);
+    EXPECT_EQ(counts.summary, "2 of 2 messages converted (1 with warnings), 0 not converted, 0 folders not listed.");
+    expectAgreement(stores()[0], fs::path(report.reportPath), 2, 2);
+}
+
 // A full disk met in the middle of a run (a file size limit, which gives
 // the same failed write): the run stops there, names the cause, and the
 // store opens in every reader with exactly the messages it reports.
