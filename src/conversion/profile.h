@@ -70,6 +70,4 @@ private:
 // are read by the message parser.
 std::shared_ptr<Profile> makeFileProfile();
 
-bool equalsIgnoringCase(const std::u16string& a, const std::u16string& b);
-
 }  // namespace conversion

@@ -7,12 +7,12 @@
 #include "eml/content_walk.h"
 #include "eml/envelope.h"
 #include "eml/gmime_support.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "eml/secure.h"
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

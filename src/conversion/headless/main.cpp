@@ -24,6 +24,7 @@
 #include "conversion/headless/terminal_host.h"
 #include "conversion/text.h"
 #include "selection/path_logger.h"
+#include "util/path_helpers.h"
 #include "util/platform_path.h"
 
 namespace fs = std::filesystem;
@@ -55,12 +56,6 @@ fs::path defaultSource(const char* argv0) {
     return fs::absolute("samples");
 }
 
-bool isMessageFile(const std::u16string& path) {
-    std::u16string lower;
-    for (char16_t c : trimSpaces(path)) lower += (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-    return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, u".eml") == 0;
-}
-
 std::vector<std::u16string> listMessages(const fs::path& source) {
     quillmere::pathLogger walker;
     walker.setMessageHandler([&](const std::u16string& text) {
@@ -73,7 +68,7 @@ std::vector<std::u16string> listMessages(const fs::path& source) {
     walker.Terminate();
     std::vector<std::u16string> rows;
     for (const auto& file : *files)
-        if (isMessageFile(file)) rows.push_back(file);
+        if (quillmere::IsMessageFilePath(file)) rows.push_back(file);
     return rows;
 }
 

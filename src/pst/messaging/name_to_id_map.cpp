@@ -3,22 +3,19 @@
 #include <stdexcept>
 
 #include "pst/format/crc.h"
+#include "pst/format/property_sets.h"
+#include "pst/format/property_tags.h"
 #include "pst/ltp/byte_writer.h"
 #include "pst/ltp/property_context_builder.h"
 #include "pst/ltp/value_encoding.h"
-#include "pst/messaging/property_tags.h"
 
 namespace pst::messaging {
 namespace {
 
 constexpr uint32_t kBucketCount = 251;
-// PS_MAPI and PS_PUBLIC_STRINGS have fixed GUID indexes 1 and 2.
-constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Guid kPsetidCommon = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+using format::kPsetidCommon;
+using format::kPsMapi;
+using format::kPsPublicStrings;
 constexpr size_t kMaxNamedProperties = 0x7FFF;
 
 }  // namespace
@@ -84,12 +81,12 @@ ltp::NodeBlocks NameToIdMap::write(ndb::NdbWriter& ndb) {
 
     ltp::Subnodes subnodes;
     ltp::PropertyContextBuilder pc(ndb, subnodes);
-    pc.set(tags::NameidBucketCount, int32_t(kBucketCount));
-    pc.setBytes(tags::NameidStreamGuid, guidStream);
-    pc.setBytes(tags::NameidStreamEntry, entryStream);
-    pc.setBytes(tags::NameidStreamString, strings_);
+    pc.set(tags::PR_NAMEID_BUCKET_COUNT, int32_t(kBucketCount));
+    pc.setBytes(tags::PR_NAMEID_STREAM_GUID, guidStream);
+    pc.setBytes(tags::PR_NAMEID_STREAM_ENTRY, entryStream);
+    pc.setBytes(tags::PR_NAMEID_STREAM_STRING, strings_);
     for (auto& [bucket, records] : buckets)
-        pc.setBytes(makeTag(static_cast<uint16_t>(tags::NameidBucketBase + bucket), PropType::Binary), records);
+        pc.setBytes(makeTag(static_cast<uint16_t>(tags::NAMEID_BUCKET_BASE + bucket), PropType::Binary), records);
     ltp::NodeBlocks out;
     out.data = pc.write();
     out.subnode = subnodes.write(ndb);
