@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgmime-3.0-dev
           libgtest-dev libgmock-dev pff-tools pst-utils xvfb fonts-wine
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          python3 libpython3.11-testsuite golang-github-jhillyerd-enmime-dev)
 
 missing=()
 for p in "${packages[@]}"; do

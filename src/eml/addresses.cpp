@@ -1,5 +1,8 @@
 #include "eml/addresses.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "eml/charset.h"
 #include "eml/gmime_support.h"
 #include "pst/format/property_tags.h"
@@ -30,6 +33,48 @@ void collect(InternetAddressList* list, std::vector<Mailbox>& out, int depth) {
     }
 }
 
+std::string unfolded(std::string_view value) {
+    std::string out;
+    for (char c : value) {
+        if (c == '\r' || c == '\n') continue;
+        out.push_back(c == '\t' ? ' ' : c);
+    }
+    size_t begin = out.find_first_not_of(' ');
+    size_t end = out.find_last_not_of(' ');
+    return begin == std::string::npos ? std::string() : out.substr(begin, end - begin + 1);
+}
+
+// "Ann Lee ann@example.org": the last word holding an '@' is the address,
+// the words before it the name.
+std::optional<Mailbox> bracketlessMailbox(std::string_view rawValue) {
+    std::string value = unfolded(rawValue);
+    std::vector<std::string> words;
+    for (size_t at = 0; at < value.size();) {
+        size_t end = value.find(' ', at);
+        if (end == std::string::npos) end = value.size();
+        if (end > at) words.push_back(value.substr(at, end - at));
+        at = end + 1;
+    }
+    auto isAddress = [](const std::string& w) { return w.find('@') != std::string::npos; };
+    auto last = std::find_if(words.rbegin(), words.rend(), isAddress);
+    if (last == words.rend()) return std::nullopt;
+    auto strip = [](std::string w, const char* chars) {
+        size_t b = w.find_first_not_of(chars), e = w.find_last_not_of(chars);
+        return b == std::string::npos ? std::string() : w.substr(b, e - b + 1);
+    };
+    std::string address = strip(*last, "<>()[]\"',;");
+    std::string name;
+    for (auto it = words.begin(); it != last.base() - 1; ++it) name += (name.empty() ? "" : " ") + *it;
+    name = strip(name, "\"' ");
+    char* decoded = g_mime_utils_header_decode_phrase(nullptr, name.c_str());
+    Mailbox mailbox;
+    mailbox.name = utf8ToUtf16(str(decoded));
+    g_free(decoded);
+    mailbox.address = utf8ToUtf16(address);
+    if (mailbox.address.empty()) return std::nullopt;
+    return mailbox;
+}
+
 void appendUtf16z(pst::Bytes& out, std::u16string_view text) {
     for (char16_t c : text) {
         out.push_back(static_cast<uint8_t>(c & 0xFF));
@@ -51,11 +96,20 @@ std::vector<Mailbox> mailboxesOf(InternetAddressList* list) {
     return out;
 }
 
-std::vector<Mailbox> parseMailboxes(GMimeParserOptions* options, std::string_view rawValue) {
+std::vector<Mailbox> parseMailboxes(GMimeParserOptions* options, std::string_view rawValue, Warnings* warnings) {
     std::string value(rawValue);
     if (value.find('\0') != std::string::npos) value.resize(value.find('\0'));
     GPtr<InternetAddressList> list(internet_address_list_parse(options, value.c_str()));
-    return mailboxesOf(list.get());
+    std::vector<Mailbox> mailboxes = mailboxesOf(list.get());
+    bool anyAddress = std::any_of(mailboxes.begin(), mailboxes.end(),
+                                  [](const Mailbox& m) { return m.address.find(u'@') != std::u16string::npos; });
+    if (anyAddress || value.find('@') == std::string::npos) return mailboxes;
+    std::optional<Mailbox> loose = bracketlessMailbox(value);
+    if (!loose) return mailboxes;
+    if (warnings)
+        warnings->add("the address \"" + unfolded(value) + "\" has no angle brackets; it was read as \"" +
+                      utf16ToUtf8(loose->name) + "\" <" + utf16ToUtf8(loose->address) + ">");
+    return {*loose};
 }
 
 pst::Bytes oneOffEntryId(const Mailbox& mailbox) {

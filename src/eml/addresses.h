@@ -8,6 +8,7 @@
 
 #include <gmime/gmime.h>
 
+#include "eml/warnings.h"
 #include "pst/message_content.h"
 
 namespace eml {
@@ -21,8 +22,11 @@ struct Mailbox {
 
 // Every mailbox of a parsed address list, groups flattened.
 std::vector<Mailbox> mailboxesOf(InternetAddressList* list);
-// Parses the raw value of an address header.
-std::vector<Mailbox> parseMailboxes(GMimeParserOptions* options, std::string_view rawValue);
+// Parses the raw value of an address header. An address written without
+// angle brackets after its name ("Ann Lee ann@example.org") is read as
+// mail readers read it, and named in `warnings` when given.
+std::vector<Mailbox> parseMailboxes(GMimeParserOptions* options, std::string_view rawValue,
+                                    Warnings* warnings = nullptr);
 
 // A one-off entry id ([MS-OXCDATA] One-Off EntryID) for an SMTP address.
 pst::Bytes oneOffEntryId(const Mailbox& mailbox);

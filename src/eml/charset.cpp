@@ -127,6 +127,45 @@ bool convertWithIconv(std::string_view bytes, const std::string& charset, std::u
 
 bool charsetKnown(const std::string& charset) { return converterTo16(charset) != (iconv_t)-1; }
 
+// ISO-2022-JP as mail readers read it: its JIS X 0208 pairs through the
+// Windows code page 932, which also holds the extension characters ("No.",
+// circled numbers, roman numerals) that mail from Windows puts in them.
+// The pairs and the half-width katakana are turned into their code page
+// 932 bytes; ASCII and line ends pass unchanged.
+std::string iso2022JpAsCp932(std::string_view bytes) {
+    enum class Mode { Ascii, Jis0208, Katakana } mode = Mode::Ascii;
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == 0x1B && i + 2 < bytes.size()) {
+            std::string_view esc = bytes.substr(i + 1, 2);
+            if (esc == "$B" || esc == "$@") { mode = Mode::Jis0208; i += 2; continue; }
+            if (esc == "(B" || esc == "(J") { mode = Mode::Ascii; i += 2; continue; }
+            if (esc == "(I") { mode = Mode::Katakana; i += 2; continue; }
+        }
+        if (c == 0x0E) { mode = Mode::Katakana; continue; }
+        if (c == 0x0F) { mode = Mode::Ascii; continue; }
+        if (mode == Mode::Katakana && c >= 0x21 && c <= 0x5F) {
+            out.push_back(static_cast<char>(c + 0x80));
+        } else if (mode == Mode::Jis0208 && c >= 0x21 && c <= 0x7E && i + 1 < bytes.size() &&
+                   static_cast<unsigned char>(bytes[i + 1]) >= 0x21 && static_cast<unsigned char>(bytes[i + 1]) <= 0x7E) {
+            unsigned c2 = static_cast<unsigned char>(bytes[++i]);
+            unsigned s1 = ((c + 1) >> 1) + (c <= 0x5E ? 0x70 : 0xB0);
+            unsigned s2 = c2 + ((c & 1) ? (c2 >= 0x60 ? 0x20 : 0x1F) : 0x7E);
+            out.push_back(static_cast<char>(s1));
+            out.push_back(static_cast<char>(s2));
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
+bool isIso2022Jp(const std::string& charset) {
+    return charset == "iso-2022-jp" || charset == "csiso2022jp" || charset == "iso2022jp";
+}
+
 }  // namespace
 
 std::string canonicalCharset(std::string_view charset) {
@@ -225,6 +264,9 @@ DecodedText decodeText(std::string_view bytes, std::string_view declared, Warnin
         }
         guess();
         result.exact = false;
+        warnings.add(std::string(charset.empty() ? "text without a declared charset" : "text declared as US-ASCII") +
+                     " holds 8-bit characters; they were read as " +
+                     (result.charset == "utf-8" ? "UTF-8" : "Windows Western (windows-1252)"));
         return result;
     }
     if (charset == "utf-8" || charset == "utf8") {
@@ -250,6 +292,12 @@ DecodedText decodeText(std::string_view bytes, std::string_view declared, Warnin
         }
     }
     bool exact = true;
+    if (isIso2022Jp(charset) && convertWithIconv(iso2022JpAsCp932(bytes), "cp932", result.text, exact)) {
+        result.charset = charset;
+        result.exact = exact;
+        if (!exact) warnings.add("text holds bytes that are not valid " + charset);
+        return result;
+    }
     if (convertWithIconv(bytes, charset, result.text, exact)) {
         result.charset = charset;
         result.exact = exact;

@@ -103,8 +103,9 @@ private:
     }
 
     static bool isBodyText(GMimeObject* object, const char* subtype) {
+        // Only an attachment disposition keeps a text part from being the
+        // body; a file name does not.
         if (!GMIME_IS_PART(object) || isAttachmentDisposition(object)) return false;
-        if (g_mime_part_get_filename(GMIME_PART(object))) return false;
         return mimeType(object) == std::string("text/") + subtype;
     }
 
@@ -117,6 +118,8 @@ private:
         if (GMIME_IS_MESSAGE_PART(object)) return attachMessage(GMIME_MESSAGE_PART(object));
         if (GMIME_IS_MULTIPART_SIGNED(object)) return signedPart(GMIME_MULTIPART(object), nesting);
         if (GMIME_IS_MULTIPART_ENCRYPTED(object)) return encryptedPart(GMIME_MULTIPART(object), nesting);
+        if (GMIME_IS_MULTIPART(object) && g_mime_multipart_get_count(GMIME_MULTIPART(object)) == 0)
+            return partlessMultipart(GMIME_MULTIPART(object));
         if (GMIME_IS_MULTIPART(object)) {
             std::string type = mimeType(object);
             if (type == "multipart/alternative") return alternative(GMIME_MULTIPART(object), nesting);
@@ -127,6 +130,24 @@ private:
             return;
         }
         if (GMIME_IS_PART(object)) return leaf(GMIME_PART(object));
+    }
+
+    // A multipart whose boundary never comes: mail readers show its content
+    // as text.
+    void partlessMultipart(GMimeMultipart* multipart) {
+        std::string content = str(g_mime_multipart_get_prologue(multipart));
+        std::string epilogue = str(g_mime_multipart_get_epilogue(multipart));
+        if (!epilogue.empty()) content += "\n" + epilogue;
+        if (content.find_first_not_of(" \t\r\n") == std::string::npos) return;
+        context_.warnings->add("a multipart part has no parts (its boundary never comes); its content was kept as text");
+        std::string charset = charsetOf(GMIME_OBJECT(multipart));
+        DecodedText decoded = decodeText(content, charset, *context_.warnings);
+        if (!bodyTaken()) {
+            if (parts_.textCharset.empty()) parts_.textCharset = decoded.charset;
+            parts_.plain = withCrlf(decoded.text);
+            return;
+        }
+        addAttachment(attachmentFromBytes(std::move(content), madeUpFileName("text/plain", nextOrdinal()), "text/plain"));
     }
 
     void leaf(GMimePart* part) {

@@ -1,25 +1,27 @@
 #include "eml/eml_parser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
 #include "eml/gmime_support.h"
 #include "eml/message_reader.h"
 #include "eml/parse_context.h"
+#include "eml/raw_repair.h"
 
 namespace eml {
 
 namespace {
 
-// Headers that only a mail message carries; a file with none of them is not
-// one.
-bool looksLikeMail(GMimeMessage* message) {
+// Headers that only a mail message or a MIME entity carries; a file with
+// none of them is not one. GMime keeps the Content-* fields on the message's
+// MIME part.
+bool hasMailHeader(GMimeHeaderList* headers) {
     static const char* const known[] = {
         "From", "To", "Cc", "Bcc", "Subject", "Date", "Message-ID", "Received", "MIME-Version",
         "Content-Type", "Sender", "Reply-To", "Return-Path", "In-Reply-To", "References",
-        "Delivered-To", "X-Mailer", "Content-Transfer-Encoding", "Newsgroups", "X-Unsent"};
-    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
-    int count = g_mime_header_list_get_count(headers);
+        "Delivered-To", "X-Mailer", "Content-Transfer-Encoding", "Content-Disposition", "Newsgroups", "X-Unsent"};
+    int count = headers ? g_mime_header_list_get_count(headers) : 0;
     for (int i = 0; i < count; ++i) {
         const char* name = g_mime_header_get_name(g_mime_header_list_get_header_at(headers, i));
         if (!name) continue;
@@ -27,6 +29,24 @@ bool looksLikeMail(GMimeMessage* message) {
             if (g_ascii_strcasecmp(name, k) == 0) return true;
     }
     return false;
+}
+
+bool looksLikeMail(GMimeMessage* message) {
+    if (hasMailHeader(g_mime_object_get_header_list(GMIME_OBJECT(message)))) return true;
+    GMimeObject* part = g_mime_message_get_mime_part(message);
+    return part && hasMailHeader(g_mime_object_get_header_list(part));
+}
+
+// Text a mail reader would show: no control characters beyond the odd one
+// (tabs, line ends, form feeds and the escapes of ISO-2022 are text).
+bool looksLikeText(const uint8_t* data, size_t size) {
+    size_t sample = std::min<size_t>(size, 65536);
+    size_t control = 0;
+    for (size_t i = 0; i < sample; ++i) {
+        uint8_t c = data[i];
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1B) || c == 0x7F) ++control;
+    }
+    return control * 100 <= sample;
 }
 
 void onParserWarning(gint64, GMimeParserWarning code, const gchar*, gpointer userData) {
@@ -56,27 +76,6 @@ void onParserWarning(gint64, GMimeParserWarning code, const gchar*, gpointer use
     }
 }
 
-// Mail clients skip NUL bytes in the header block; GMime would end a
-// header's value at the first one.
-void dropHeaderNuls(GByteArray* array) {
-    const uint8_t* bytes = array->data;
-    size_t size = array->len;
-    size_t headerEnd = size;
-    for (size_t i = 0; i + 1 < size; ++i) {
-        if (bytes[i] != '\n') continue;
-        if (bytes[i + 1] == '\n' || (bytes[i + 1] == '\r' && i + 2 < size && bytes[i + 2] == '\n')) {
-            headerEnd = i + 1;
-            break;
-        }
-    }
-    size_t kept = 0;
-    for (size_t i = 0; i < headerEnd; ++i)
-        if (bytes[i] != 0) array->data[kept++] = bytes[i];
-    if (kept == headerEnd) return;
-    std::memmove(array->data + kept, array->data + headerEnd, size - headerEnd);
-    g_byte_array_set_size(array, static_cast<guint>(size - (headerEnd - kept)));
-}
-
 struct OptionsDeleter {
     void operator()(GMimeParserOptions* options) const { g_mime_parser_options_free(options); }
 };
@@ -85,8 +84,7 @@ struct OptionsDeleter {
 
 namespace {
 
-ParseResult parseArray(GByteArray* array) {
-    Warnings warnings;
+std::unique_ptr<GMimeParserOptions, OptionsDeleter> parserOptions(Warnings& warnings) {
     std::unique_ptr<GMimeParserOptions, OptionsDeleter> options(g_mime_parser_options_new());
     g_mime_parser_options_set_address_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
     g_mime_parser_options_set_parameter_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
@@ -95,26 +93,77 @@ ParseResult parseArray(GByteArray* array) {
     const char* charsets[] = {"utf-8", "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(options.get(), charsets);
     g_mime_parser_options_set_warning_callback(options.get(), onParserWarning, &warnings);
+    return options;
+}
 
-    // GMime keeps the parts as windows onto this one buffer.
-    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(array));
-    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), TRUE);
+// GMime keeps the parts as windows onto the one buffer the stream owns: the
+// stream must live as long as the message.
+struct Constructed {
+    GPtr<GMimeStream> stream;
+    GPtr<GMimeMessage> message;
+    gint64 headersEnd = 0;
+};
 
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+Constructed constructMessage(GByteArray* array, GMimeParserOptions* options) {
+    Constructed out;
+    out.stream.reset(g_mime_stream_mem_new_with_byte_array(array));
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(out.stream.get()), TRUE);
+    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(out.stream.get()));
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
-    GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options.get()));
-    if (!message || !looksLikeMail(message.get()))
-        throw ParseError("The file is not an e-mail message: it has no message headers.");
+    out.message.reset(g_mime_parser_construct_message(parser.get(), options));
+    out.headersEnd = g_mime_parser_get_headers_end(parser.get());
+    return out;
+}
 
-    gint64 headersEnd = g_mime_parser_get_headers_end(parser.get());
+// A file of text without any message header: mail readers show it as the
+// text of a message without sender or subject.
+ParseResult readHeaderlessText(const uint8_t* data, size_t size, Warnings& warnings) {
+    static const char kHeader[] = "Content-Type: text/plain\r\n\r\n";
+    GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size + sizeof kHeader));
+    g_byte_array_append(array, reinterpret_cast<const guint8*>(kHeader), sizeof kHeader - 1);
+    g_byte_array_append(array, data, static_cast<guint>(size));
+    Warnings ignored;
+    auto options = parserOptions(ignored);
+    Constructed parsed = constructMessage(array, options.get());
+    GMimeMessage* message = parsed.message.get();
+    if (!message) throw ParseError("The file is not an e-mail message: it has no message headers.");
+    warnings.add("the file has no message headers; its text became the body of an item without sender or subject");
+    ParseContext context;
+    context.options = options.get();
+    context.warnings = &warnings;
+    ParseResult result;
+    result.message = readMessageContent(message, std::string_view(), size, context, 0);
+    result.warnings = warnings.take();
+    return result;
+}
+
+ParseResult parseArray(GByteArray* array) {
+    Warnings warnings;
+    RepairedInput repaired = repairRawMessage(array, warnings);
+    auto options = parserOptions(warnings);
+    Constructed parsed = constructMessage(array, options.get());
+    GMimeMessage* message = parsed.message.get();
+    if (!message || !looksLikeMail(message)) {
+        if (!looksLikeText(array->data, array->len))
+            throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
+        Warnings textWarnings;
+        std::string_view text = repaired.original.empty()
+                                    ? std::string_view(reinterpret_cast<const char*>(array->data), array->len)
+                                    : std::string_view(repaired.original);
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        return readHeaderlessText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), textWarnings);
+    }
+
+    gint64 headersEnd = parsed.headersEnd;
     if (headersEnd < 0 || static_cast<uint64_t>(headersEnd) > array->len) headersEnd = 0;
     std::string_view rawHeaders(reinterpret_cast<const char*>(array->data), static_cast<size_t>(headersEnd));
+    if (repaired.headersChanged) rawHeaders = repaired.originalHeaders;
 
     ParseContext context;
     context.options = options.get();
     context.warnings = &warnings;
     ParseResult result;
-    result.message = readMessageContent(message.get(), rawHeaders, array->len, context, 0);
+    result.message = readMessageContent(message, rawHeaders, array->len, context, 0);
     result.warnings = warnings.take();
     return result;
 }
@@ -133,7 +182,6 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
     if (bytes.size() > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
     g_byte_array_append(array, bytes.data(), static_cast<guint>(bytes.size()));
-    dropHeaderNuls(array);
     return parseArray(array);
 }
 
@@ -159,7 +207,6 @@ ParseResult parseFile(const std::filesystem::path& file) {
         g_byte_array_unref(array);
         throw ParseError("The file is empty.");
     }
-    dropHeaderNuls(array);
     return parseArray(array);
 }
 

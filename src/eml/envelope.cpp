@@ -86,8 +86,8 @@ void readDates(GMimeHeaderList* headers, pst::MessageContent& out, Warnings& war
     if (delivered || sent) out.set(PR_MESSAGE_DELIVERY_TIME, delivered ? *delivered : *sent);
 }
 
-void readAddresses(GMimeHeaderList* headers, GMimeParserOptions* options, pst::MessageContent& out) {
-    auto mailboxes = [&](const char* name) { return parseMailboxes(options, rawValue(headers, name)); };
+void readAddresses(GMimeHeaderList* headers, GMimeParserOptions* options, pst::MessageContent& out, Warnings& warnings) {
+    auto mailboxes = [&](const char* name) { return parseMailboxes(options, rawValue(headers, name), &warnings); };
     std::vector<Mailbox> from = mailboxes("From");
     std::vector<Mailbox> sender = mailboxes("Sender");
     if (!from.empty()) setSender(out, from.front(), true);
@@ -109,7 +109,7 @@ void readAddresses(GMimeHeaderList* headers, GMimeParserOptions* options, pst::M
             GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
             const char* name = g_mime_header_get_name(header);
             if (!name || g_ascii_strcasecmp(name, kind.header) != 0) continue;
-            auto some = parseMailboxes(options, joinSplitBase64Words(str(g_mime_header_get_raw_value(header))));
+            auto some = parseMailboxes(options, joinSplitBase64Words(str(g_mime_header_get_raw_value(header))), &warnings);
             all.insert(all.end(), some.begin(), some.end());
         }
         for (const auto& mailbox : all) out.recipients.push_back(recipientRow(mailbox, kind.type));
@@ -174,7 +174,7 @@ void readEnvelope(GMimeMessage* message, GMimeParserOptions* options, std::strin
     out.set(PR_NORMALIZED_SUBJECT_W, parts.normalized);
     out.set(PR_CONVERSATION_TOPIC_W, parts.normalized);
 
-    readAddresses(headers, options, out);
+    readAddresses(headers, options, out, warnings);
     readDates(headers, out, warnings);
     readIds(headers, out);
 

@@ -46,6 +46,19 @@ struct MessageContent {
             if (p.tag == tag) return &p.value;
         return nullptr;
     }
+
+    // Sets or replaces a named property; the store gives it its id.
+    void setNamed(const NamedPropertyName& name, PropType type, PropValue value) {
+        for (auto& n : named)
+            if (n.name == name) { n.type = type; n.value = std::move(value); return; }
+        named.push_back({name, type, std::move(value)});
+    }
+    // The value of a named property, or nullptr.
+    const PropValue* findNamed(const NamedPropertyName& name) const {
+        for (auto& n : named)
+            if (n.name == name) return &n.value;
+        return nullptr;
+    }
 };
 
 }  // namespace pst

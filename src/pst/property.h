@@ -51,6 +51,11 @@ struct NamedPropertyName {
     uint32_t lid = 0;       // used when name is empty
     std::u16string name;    // string-named property when not empty
     friend bool operator==(const NamedPropertyName&, const NamedPropertyName&) = default;
+
+    // A PidLid... property: its set and numeric id.
+    static NamedPropertyName byLid(const Guid& set, uint32_t lid) { return {set, lid, {}}; }
+    // A PidName... property: its set and name (names are case-sensitive).
+    static NamedPropertyName byName(const Guid& set, std::u16string name) { return {set, 0, std::move(name)}; }
 };
 
 struct NamedProperty {

@@ -98,9 +98,15 @@ TEST(Charset, DecodesDeclaredAndGuessesUndeclared) {
     EXPECT_EQ(decodeText("caf\xe9", "ISO-8859-1", w).text, u"café");
     EXPECT_EQ(decodeText("caf\xe9", "latin1", w).text, u"café");
     EXPECT_EQ(decodeText("\x80\x81", "windows-1252", w).text, u"€\u0081");  // undefined bytes kept
-    EXPECT_EQ(decodeText("caf\xc3\xa9", "", w).text, u"café");               // undeclared UTF-8
-    EXPECT_EQ(decodeText("caf\xe9", "us-ascii", w).text, u"café");           // mislabelled 8-bit
     EXPECT_TRUE(w.items().empty());
+    // A guessed charset is named.
+    EXPECT_EQ(decodeText("caf\xc3\xa9", "", w).text, u"café");               // undeclared UTF-8
+    ASSERT_EQ(w.items().size(), 1u);
+    EXPECT_NE(w.items()[0].find("read as UTF-8"), std::string::npos) << w.items()[0];
+    EXPECT_EQ(decodeText("caf\xe9", "us-ascii", w).text, u"café");           // mislabelled 8-bit
+    ASSERT_EQ(w.items().size(), 2u);
+    EXPECT_NE(w.items()[1].find("windows-1252"), std::string::npos) << w.items()[1];
+    w = Warnings();
 
     DecodedText bad = decodeText("a\xff" "b", "utf-8", w);
     EXPECT_EQ(bad.text, u"a\uFFFDb");

@@ -206,7 +206,8 @@ protected:
             // readpst shows From (sent representing), pffexport the sender.
             EXPECT_TRUE(match->senderName == text(m, PR_SENT_REPRESENTING_NAME_W) ||
                         match->senderName == text(m, PR_SENDER_NAME_W)) << match->senderName;
-            if (!match->senderEmail.empty()) {
+            // readpst names MAILER-DAEMON where a message has no sender.
+            if (!match->senderEmail.empty() && m.find(PR_SENDER_EMAIL_ADDRESS_W)) {
                 EXPECT_TRUE(match->senderEmail == text(m, PR_SENT_REPRESENTING_EMAIL_ADDRESS_W) ||
                             match->senderEmail == text(m, PR_SENDER_EMAIL_ADDRESS_W)) << match->senderEmail;
             }

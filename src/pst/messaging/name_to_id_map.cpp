@@ -13,21 +13,22 @@ namespace pst::messaging {
 namespace {
 
 constexpr uint32_t kBucketCount = 251;
-using format::kPsetidCommon;
-using format::kPsMapi;
-using format::kPsPublicStrings;
+// PS_MAPI and PS_PUBLIC_STRINGS have fixed GUID indexes 1 and 2.
+using format::PS_MAPI;
+using format::PS_PUBLIC_STRINGS;
+using format::PSETID_Common;
 constexpr size_t kMaxNamedProperties = 0x7FFF;
 
 }  // namespace
 
 NameToIdMap::NameToIdMap() {
-    idFor({kPsetidCommon, 0x8510, {}});              // PidLidSideEffects
-    idFor({kPsPublicStrings, 0, u"Keywords"});       // PidNameKeywords
+    idFor({PSETID_Common, 0x8510, {}});              // PidLidSideEffects
+    idFor({PS_PUBLIC_STRINGS, 0, u"Keywords"});       // PidNameKeywords
 }
 
 uint16_t NameToIdMap::guidIndex(const Guid& guid) {
-    if (guid == kPsMapi) return 1;
-    if (guid == kPsPublicStrings) return 2;
+    if (guid == PS_MAPI) return 1;
+    if (guid == PS_PUBLIC_STRINGS) return 2;
     for (size_t i = 0; i < guids_.size(); ++i)
         if (guids_[i] == guid) return static_cast<uint16_t>(3 + i);
     guids_.push_back(guid);

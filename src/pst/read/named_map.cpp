@@ -30,9 +30,9 @@ NamedMap decodeNamedMap(const std::vector<Property>& props) {
         uint16_t guidIndex = w >> 1;
         NamedPropertyName name;
         if (guidIndex == 1)
-            name.propertySet = format::kPsMapi;
+            name.propertySet = format::PS_MAPI;
         else if (guidIndex == 2)
-            name.propertySet = format::kPsPublicStrings;
+            name.propertySet = format::PS_PUBLIC_STRINGS;
         else if (guidIndex >= 3) {
             size_t g = size_t(guidIndex - 3) * 16;
             if (g + 16 > guids.size()) throw ReadError("named property " + hex(0x8000 + index) + " refers past the GUID stream");

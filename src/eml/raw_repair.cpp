@@ -1,0 +1,316 @@
+#include "eml/raw_repair.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "eml/gmime_support.h"
+
+namespace eml {
+
+namespace {
+
+struct Edit {
+    size_t at;
+    size_t remove;
+    std::string insert;
+};
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && g_ascii_strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool isNameByte(unsigned char c) { return c > 0x20 && c < 0x7F && c != ':'; }
+
+std::string shown(std::string_view name) {
+    std::string out;
+    for (unsigned char c : name) out.push_back(isNameByte(c) ? static_cast<char>(c) : '?');
+    return out;
+}
+
+// The header a name with bytes no header name can hold was meant to be:
+// the bytes left out, or each put back as the letter a known name has there.
+std::string repairedName(std::string_view name) {
+    static const char* const known[] = {
+        "From", "To", "Cc", "Bcc", "Subject", "Date", "Message-ID", "Reply-To", "Sender", "MIME-Version",
+        "Content-Type", "Content-Transfer-Encoding", "Content-Disposition", "Received", "Return-Path",
+        "In-Reply-To", "References"};
+    std::string kept;
+    for (unsigned char c : name)
+        if (isNameByte(c)) kept.push_back(static_cast<char>(c));
+    for (const char* k : known)
+        if (equalsNoCase(kept, k)) return k;
+    for (const char* k : known) {
+        std::string_view candidate(k);
+        if (candidate.size() != name.size()) continue;
+        bool fits = true;
+        for (size_t i = 0; i < name.size() && fits; ++i) {
+            unsigned char c = static_cast<unsigned char>(name[i]);
+            fits = !isNameByte(c) || g_ascii_tolower(c) == g_ascii_tolower(candidate[i]);
+        }
+        if (fits) return k;
+    }
+    return {};
+}
+
+// "From sender@example.org Mon Jan  1 10:00:00 2001": the line an mbox file
+// puts before each message.
+bool isMboxSeparator(std::string_view l) {
+    if (!startsWith(l, "From ") || l.size() < 7 || l[5] == ' ' || l[5] == ':') return false;
+    size_t time = l.find(':', 6);
+    return time != std::string_view::npos && time >= 2 && time + 2 < l.size() && g_ascii_isdigit(l[time - 1]) &&
+           g_ascii_isdigit(l[time + 1]) && g_ascii_isdigit(l[time + 2]);
+}
+
+class Repairer {
+public:
+    Repairer(std::string_view data, Warnings& warnings) : data_(data), warnings_(warnings) {}
+
+    RepairedInput run(std::string& repaired, bool& changed) {
+        RepairedInput result;
+        size_t start = skipJunk();
+        if (start > 0) edits_.push_back({0, start, {}});
+        size_t topEnd = scanBlock(start, true);
+        size_t topEdits = edits_.size() - (start > 0 ? 1 : 0);
+        if (topEdits > 0) {
+            result.headersChanged = true;
+            for (char c : data_.substr(start, topEnd - start))
+                if (c != '\0') result.originalHeaders.push_back(c);
+        }
+        if (!boundaries_.empty() || nextIsMessage_) scanBody(topEnd);
+        closeFinalBoundary();
+        changed = !edits_.empty();
+        if (changed) repaired = applyEdits();
+        return result;
+    }
+
+private:
+    size_t lineEnd(size_t at) const {
+        const void* nl = std::memchr(data_.data() + at, '\n', data_.size() - at);
+        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) + 1 : data_.size();
+    }
+
+    std::string_view line(size_t at) const { return data_.substr(at, lineEnd(at) - at); }
+
+    static bool isBlankLine(std::string_view l) { return l == "\n" || l == "\r\n" || l.empty(); }
+
+    // Byte-order mark, white space and an mbox "From " line before the first
+    // header: mail readers start at the first header.
+    size_t skipJunk() {
+        size_t at = 0;
+        if (startsWith(data_, "\xEF\xBB\xBF")) at = 3;
+        bool skippedSpace = false;
+        for (int round = 0; round < 2; ++round) {
+            size_t before = at;
+            while (at < data_.size() && (data_[at] == ' ' || data_[at] == '\t' || data_[at] == '\r' || data_[at] == '\n'))
+                ++at;
+            skippedSpace = skippedSpace || at > before;
+            std::string_view first = line(at);
+            if (isMboxSeparator(first)) {
+                warnings_.add("the mailbox separator line before the headers (\"" +
+                              std::string(first.substr(0, first.find_last_not_of("\r\n") + 1)) + "\") was left out");
+                at += first.size();
+                continue;
+            }
+            break;
+        }
+        if (skippedSpace) warnings_.add("blank lines or spaces before the first header were skipped");
+        return at;
+    }
+
+    // One header block from `at`; returns where it ends (after its last
+    // header line). `top` is the message's own block.
+    size_t scanBlock(size_t at, bool top) {
+        int contentTypes = 0;
+        bool first = true;
+        while (at < data_.size()) {
+            std::string_view l = line(at);
+            if (isBlankLine(l)) return at;
+            if (l[0] == ' ' || l[0] == '\t') {
+                if (first) return at;
+                if (top) dropNuls(at, l);
+                at += l.size();
+                continue;
+            }
+            size_t colon = l.find(':');
+            bool header = colon != std::string_view::npos && colon > 0;
+            if (!header && (!top || first)) return at;
+            first = false;
+            if (top) dropNuls(at, l);
+            if (!header && !headerFollows(at + l.size())) {
+                // The headers ended without their blank line: the body starts here.
+                edits_.push_back({at, 0, l.size() >= 2 && l[l.size() - 2] == '\r' ? "\r\n" : "\n"});
+                warnings_.add("the headers do not end with a blank line; the text after them was read as the body");
+                return at;
+            }
+            if (!header) {
+                at += l.size();
+                continue;
+            }
+            std::string_view name = l.substr(0, colon);
+            while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+            if (top && !std::all_of(name.begin(), name.end(), [](char c) { return isNameByte(static_cast<unsigned char>(c)); })) {
+                std::string fixed = repairedName(name);
+                if (!fixed.empty()) {
+                    edits_.push_back({at, name.size(), fixed});
+                    warnings_.add("the damaged header name \"" + shown(name) + "\" was read as \"" + fixed + "\"");
+                    name = fixed == "Content-Type" ? std::string_view("Content-Type") : std::string_view();
+                }
+            }
+            if (equalsNoCase(name, "Content-Type")) contentType(at, l, colon, ++contentTypes);
+            at += l.size();
+        }
+        return at;
+    }
+
+    // Whether a header line comes before the blank line that ends the block.
+    bool headerFollows(size_t at) const {
+        while (at < data_.size()) {
+            std::string_view l = line(at);
+            if (isBlankLine(l)) return false;
+            size_t colon = l.find(':');
+            if (l[0] != ' ' && l[0] != '\t' && colon != std::string_view::npos && colon > 0 &&
+                l.find(' ') > colon)
+                return true;
+            at += l.size();
+        }
+        return false;
+    }
+
+    void dropNuls(size_t at, std::string_view l) {
+        for (size_t i = 0; i < l.size(); ++i)
+            if (l[i] == '\0') edits_.push_back({at + i, 1, {}});
+    }
+
+    std::string unfoldedValue(size_t at, size_t colon) {
+        std::string value(line(at).substr(colon + 1));
+        for (size_t next = at + line(at).size(); next < data_.size() && (data_[next] == ' ' || data_[next] == '\t');) {
+            std::string_view more = line(next);
+            value += more;
+            next += more.size();
+        }
+        std::string out;
+        for (char c : value)
+            if (c != '\r' && c != '\n' && c != '\0') out.push_back(c);
+        return out;
+    }
+
+    void contentType(size_t at, std::string_view l, size_t colon, int ordinal) {
+        if (ordinal > 1) {
+            // The first Content-Type is the one mail readers follow.
+            edits_.push_back({at, 0, "X-Ignored-"});
+            warnings_.add("a part has more than one Content-Type header; the first was used");
+            return;
+        }
+        std::string value = unfoldedValue(at, colon);
+        size_t typeStart = value.find_first_not_of(" \t");
+        if (typeStart == std::string::npos) return;
+        size_t typeEnd = value.find_first_of("; \t", typeStart);
+        if (typeEnd == std::string::npos) typeEnd = value.size();
+        std::string type = value.substr(typeStart, typeEnd - typeStart);
+        if (!type.empty() && type.find('/') == std::string::npos) {
+            std::string lower = type;
+            for (auto& c : lower) c = static_cast<char>(g_ascii_tolower(c));
+            std::string subtype = lower == "text" ? "/plain" : lower == "multipart" ? "/mixed"
+                                : lower == "message" ? "/rfc822" : "/octet-stream";
+            // The type starts on this header's own line in every real file.
+            size_t lineTypeStart = l.find(type, colon + 1);
+            if (lineTypeStart != std::string_view::npos) {
+                edits_.push_back({at + lineTypeStart + type.size(), 0, subtype});
+                warnings_.add("the content type \"" + type + "\" has no subtype; it was read as \"" + type + subtype + "\"");
+                value.insert(typeStart + type.size(), subtype);
+            }
+        }
+        GPtr<GMimeContentType> parsed(g_mime_content_type_parse(nullptr, value.c_str()));
+        if (!parsed) return;
+        const char* media = g_mime_content_type_get_media_type(parsed.get());
+        const char* sub = g_mime_content_type_get_media_subtype(parsed.get());
+        if (media && g_ascii_strcasecmp(media, "multipart") == 0) {
+            const char* boundary = g_mime_content_type_get_parameter(parsed.get(), "boundary");
+            if (boundary && *boundary) boundaries_.push_back("--" + std::string(boundary));
+        } else if (media && sub && g_ascii_strcasecmp(media, "message") == 0 && g_ascii_strcasecmp(sub, "rfc822") == 0) {
+            nextIsMessage_ = true;
+        }
+    }
+
+    bool isBoundary(std::string_view l) const {
+        if (l.size() < 3 || l[0] != '-' || l[1] != '-') return false;
+        for (const auto& b : boundaries_)
+            if (startsWith(l, b)) return true;
+        return false;
+    }
+
+    // The header blocks of the parts: after every boundary line, and at the
+    // start of an attached message.
+    void scanBody(size_t at) {
+        at += line(at).size();  // the blank line
+        if (nextIsMessage_) {
+            nextIsMessage_ = false;
+            at = scanBlock(at, false);
+        }
+        while (at < data_.size()) {
+            std::string_view l = line(at);
+            at += l.size();
+            if (!isBoundary(l)) continue;
+            at = scanBlock(at, false);
+            if (nextIsMessage_ && at < data_.size()) {
+                nextIsMessage_ = false;
+                at += line(at).size();
+                at = scanBlock(at, false);
+            }
+        }
+    }
+
+    // A file that ends right after its closing boundary, without a line end.
+    void closeFinalBoundary() {
+        if (data_.empty() || data_.back() == '\n') return;
+        size_t lastLine = data_.rfind('\n');
+        lastLine = lastLine == std::string_view::npos ? 0 : lastLine + 1;
+        if (!startsWith(data_.substr(lastLine), "--")) return;
+        bool crlf = lastLine >= 2 && data_[lastLine - 2] == '\r';
+        edits_.push_back({data_.size(), 0, crlf ? "\r\n" : "\n"});
+    }
+
+    std::string applyEdits() {
+        std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+        std::string out;
+        out.reserve(data_.size() + 64);
+        size_t at = 0;
+        for (const auto& edit : edits_) {
+            if (edit.at < at) continue;  // overlaps an earlier edit
+            out.append(data_.substr(at, edit.at - at));
+            out += edit.insert;
+            at = edit.at + edit.remove;
+        }
+        out.append(data_.substr(std::min(at, data_.size())));
+        return out;
+    }
+
+    std::string_view data_;
+    Warnings& warnings_;
+    std::vector<Edit> edits_;
+    std::vector<std::string> boundaries_;
+    bool nextIsMessage_ = false;
+};
+
+}  // namespace
+
+RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings) {
+    std::string_view data(reinterpret_cast<const char*>(array->data), array->len);
+    std::string repaired;
+    bool changed = false;
+    RepairedInput result = Repairer(data, warnings).run(repaired, changed);
+    if (changed) {
+        result.original.assign(data);
+        g_byte_array_set_size(array, static_cast<guint>(repaired.size()));
+        std::memcpy(array->data, repaired.data(), repaired.size());
+    }
+    return result;
+}
+
+}  // namespace eml

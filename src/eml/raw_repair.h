@@ -1,0 +1,29 @@
+#pragma once
+// What mail readers forgive in a file's bytes, repaired before GMime reads
+// them: junk before the first header (a byte-order mark, blank lines, an
+// mbox "From " line, indentation), NUL bytes and damaged names among the
+// message's headers, a repeated or incomplete Content-Type in any part, a
+// closing boundary with no line end. Each repair is named in the warnings.
+
+#include <string>
+
+#include <gmime/gmime.h>
+
+#include "eml/warnings.h"
+
+namespace eml {
+
+struct RepairedInput {
+    // The message's header block as it stood before names and types were
+    // repaired (junk before it left out): what the item keeps as its
+    // Internet headers. Empty when nothing in it was changed.
+    std::string originalHeaders;
+    bool headersChanged = false;
+    // The whole file as it came, kept only when something was repaired: a
+    // file that turns out to have no headers is read from it as text.
+    std::string original;
+};
+
+RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings);
+
+}  // namespace eml
