@@ -2,7 +2,7 @@
 # Installs what the build and the tests need, only where it is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgmime-3.0-dev
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgmime-3.0-dev libical-dev
           libgtest-dev libgmock-dev pff-tools pst-utils xvfb fonts-wine
           clang libclang-rt-14-dev
           python3 libpython3.11-testsuite golang-github-jhillyerd-enmime-dev)

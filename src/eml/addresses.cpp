@@ -44,6 +44,32 @@ std::string unfolded(std::string_view value) {
     return begin == std::string::npos ? std::string() : out.substr(begin, end - begin + 1);
 }
 
+// The pieces of an address list between commas outside quotes, angle
+// brackets and comments.
+std::vector<std::string> commaSeparated(const std::string& value) {
+    std::vector<std::string> pieces(1);
+    bool quoted = false;
+    int angle = 0, comment = 0;
+    for (size_t i = 0; i < value.size(); ++i) {
+        char c = value[i];
+        if (c == '\\' && i + 1 < value.size()) {
+            pieces.back() += value.substr(i++, 2);
+            continue;
+        }
+        if (c == '"' && comment == 0) quoted = !quoted;
+        else if (!quoted && c == '(') ++comment;
+        else if (!quoted && c == ')' && comment > 0) --comment;
+        else if (!quoted && comment == 0 && c == '<') ++angle;
+        else if (!quoted && comment == 0 && c == '>' && angle > 0) --angle;
+        if (c == ',' && !quoted && angle == 0 && comment == 0) {
+            pieces.emplace_back();
+            continue;
+        }
+        pieces.back().push_back(c);
+    }
+    return pieces;
+}
+
 // "Ann Lee ann@example.org": the last word holding an '@' is the address,
 // the words before it the name.
 std::optional<Mailbox> bracketlessMailbox(std::string_view rawValue) {
@@ -101,15 +127,31 @@ std::vector<Mailbox> parseMailboxes(GMimeParserOptions* options, std::string_vie
     if (value.find('\0') != std::string::npos) value.resize(value.find('\0'));
     GPtr<InternetAddressList> list(internet_address_list_parse(options, value.c_str()));
     std::vector<Mailbox> mailboxes = mailboxesOf(list.get());
-    bool anyAddress = std::any_of(mailboxes.begin(), mailboxes.end(),
-                                  [](const Mailbox& m) { return m.address.find(u'@') != std::u16string::npos; });
-    if (anyAddress || value.find('@') == std::string::npos) return mailboxes;
-    std::optional<Mailbox> loose = bracketlessMailbox(value);
-    if (!loose) return mailboxes;
-    if (warnings)
-        warnings->add("the address \"" + unfolded(value) + "\" has no angle brackets; it was read as \"" +
-                      utf16ToUtf8(loose->name) + "\" <" + utf16ToUtf8(loose->address) + ">");
-    return {*loose};
+    auto withAt = [](const std::vector<Mailbox>& some) {
+        return std::count_if(some.begin(), some.end(),
+                             [](const Mailbox& m) { return m.address.find(u'@') != std::u16string::npos; });
+    };
+    std::vector<std::string> pieces = commaSeparated(value);
+    size_t piecesWithAt = std::count_if(pieces.begin(), pieces.end(),
+                                        [](const std::string& p) { return p.find('@') != std::string::npos; });
+    if (static_cast<size_t>(withAt(mailboxes)) >= piecesWithAt) return mailboxes;
+    // Some address was lost: read each piece on its own.
+    std::vector<Mailbox> out;
+    for (const auto& piece : pieces) {
+        GPtr<InternetAddressList> one(internet_address_list_parse(options, piece.c_str()));
+        std::vector<Mailbox> some = mailboxesOf(one.get());
+        std::optional<Mailbox> loose;
+        if (withAt(some) == 0 && piece.find('@') != std::string::npos) loose = bracketlessMailbox(piece);
+        if (!loose) {
+            out.insert(out.end(), some.begin(), some.end());
+            continue;
+        }
+        if (warnings)
+            warnings->add("the address \"" + unfolded(piece) + "\" has no angle brackets; it was read as \"" +
+                          utf16ToUtf8(loose->name) + "\" <" + utf16ToUtf8(loose->address) + ">");
+        out.push_back(*loose);
+    }
+    return out;
 }
 
 pst::Bytes oneOffEntryId(const Mailbox& mailbox) {

@@ -4,6 +4,7 @@
 #include "pst/format/property_tags.h"
 #include "eml/message_reader.h"
 #include "eml/secure.h"
+#include "eml/tnef_reader.h"
 
 namespace eml {
 
@@ -66,6 +67,7 @@ public:
             renameAttachment(blob.content, kSmimeOpaqueName);
             addAttachment(std::move(blob));
         } else if (root) {
+            root_ = root;
             walk(root, 0);
         }
         return std::move(parts_);
@@ -152,10 +154,68 @@ private:
 
     void leaf(GMimePart* part) {
         GMimeObject* object = GMIME_OBJECT(part);
+        if (isTnef(part) && unpackTnef(part)) return;
+        if (!parts_.calendar && !isAttachmentDisposition(object) && mimeType(object) == "text/calendar" &&
+            takeCalendar(part))
+            return;
         if (!bodyTaken() && isBodyText(object, "plain")) return takePlain(part);
         if (!bodyTaken() && isBodyText(object, "html")) return takeHtml(part);
         std::string type = mimeType(object);
         addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type)));
+    }
+
+    static bool isTnef(GMimePart* part) {
+        std::string type = mimeType(GMIME_OBJECT(part));
+        if (type == "application/ms-tnef" || type == "application/vnd.ms-tnef") return true;
+        const char* name = g_mime_part_get_filename(part);
+        return name && g_ascii_strcasecmp(name, "winmail.dat") == 0;
+    }
+
+    // The body, properties and attachments winmail.dat carries take the
+    // place of the part; false (the part stays a file) when it cannot be read.
+    bool unpackTnef(GMimePart* part) {
+        std::vector<uint8_t> bytes = decodedBytes(part);
+        if (!looksLikeTnef(bytes)) return false;
+        std::optional<TnefMessage> tnef = readTnefMessage(bytes, context_, depth_);
+        if (!tnef) return false;
+        if (tnef->props.empty() && tnef->body.empty() && tnef->attachments.empty()) {
+            context_.warnings->add("winmail.dat holds nothing to unpack; it is kept as an attachment");
+            return false;
+        }
+        if (!tnef->body.empty()) {
+            parts_.plain = std::move(tnef->body.plain);
+            parts_.html.reset();
+            if (tnef->body.html) {
+                HtmlBody html;
+                html.decoded.text = std::move(*tnef->body.html);
+                html.decoded.charset = "utf-8";
+                html.bytes = utf16ToUtf8(html.decoded.text);
+                parts_.html = std::move(html);
+            }
+            tnef->body.plain.reset();
+            tnef->body.html.reset();
+        }
+        for (auto& attachment : tnef->attachments) parts_.attachments.push_back(std::move(attachment));
+        tnef->attachments.clear();
+        parts_.tnef = std::move(tnef);
+        return true;
+    }
+
+    // An invitation, reply or cancellation: the meeting the message is.
+    bool takeCalendar(GMimePart* part) {
+        std::string text = decodedContent(part);
+        std::optional<CalendarEvent> event = readCalendar(text, *context_.warnings);
+        if (!event) return false;
+        if (event->method.empty()) {
+            GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+            std::string method = type ? str(g_mime_content_type_get_parameter(type, "method")) : std::string();
+            for (auto& c : method) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            event->method = method;
+        }
+        if (!meetingClass(*event)) return false;
+        parts_.calendar = CalendarPart{std::move(*event), pst::Bytes(text.begin(), text.end()),
+                                       GMIME_OBJECT(part) == root_};
+        return true;
     }
 
     void attachMessage(GMimeMessagePart* messagePart) {
@@ -290,6 +350,7 @@ private:
 
     ParseContext& context_;
     int depth_;
+    GMimeObject* root_ = nullptr;
     MessageParts parts_;
     int ordinal_ = 0;
     int relatedDepth_ = 0;

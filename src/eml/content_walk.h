@@ -10,8 +10,10 @@
 #include <gmime/gmime.h>
 
 #include "eml/attachments.h"
+#include "eml/calendar_meeting.h"
 #include "eml/charset.h"
 #include "eml/parse_context.h"
+#include "eml/tnef_message.h"
 
 namespace eml {
 
@@ -28,6 +30,12 @@ struct MessageParts {
     // headers.
     std::string textCharset;
     bool opaqueSmime = false;
+    // What a winmail.dat part carried besides its body and attachments
+    // (which are in `plain`, `html` and `attachments` already).
+    std::optional<TnefMessage> tnef;
+    // The meeting of a text/calendar body part (kept as the meeting's own
+    // property, not as an attachment).
+    std::optional<CalendarPart> calendar;
 };
 
 // `depth` is the nesting depth of the message being read (0 for the file).

@@ -79,7 +79,20 @@ std::string joinSplitBase64Words(std::string_view s) {
             run.push_back(word);
             next = word.end;
         }
-        if (run.size() == 1) {
+        std::string_view charset = first.charset.substr(0, first.charset.find('*'));
+        if (sameCharset(charset, "iso-2022-jp")) {
+            // GMime reads it without the Windows extension characters; the
+            // text is handed on as UTF-8.
+            std::string bytes;
+            for (const auto& word : run) bytes += decodeBase64(word.payload);
+            Warnings ignored;
+            std::string utf8 = utf16ToUtf8(decodeText(bytes, "iso-2022-jp", ignored).text);
+            gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(utf8.data()), utf8.size());
+            out += "=?UTF-8?B?";
+            out += encoded;
+            out += "?=";
+            g_free(encoded);
+        } else if (run.size() == 1) {
             out.append(s.substr(first.begin, first.end - first.begin));
         } else {
             std::string bytes;

@@ -12,6 +12,8 @@ namespace eml {
 // '='; GMime glues the payloads of such a run together before decoding, and
 // the padding in the middle would cut the text short. Joining the decoded
 // bytes also keeps a multi-byte character that was split across two words.
+// Base64 words in ISO-2022-JP come out as UTF-8 words, read with the
+// extension characters mail from Windows puts in them.
 std::string joinSplitBase64Words(std::string_view header);
 
 }  // namespace eml

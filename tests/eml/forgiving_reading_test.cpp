@@ -60,6 +60,15 @@ TEST(ForgivingHeaders, AnAddressWithoutAngleBracketsKeepsItsSender) {
     EXPECT_EQ(text(result.message, PR_SENDER_EMAIL_ADDRESS_W), "bb@bug.com");
     EXPECT_EQ(text(result.message, PR_SENDER_NAME_W), "Big Bug");
     EXPECT_TRUE(hasWarningWith(result, "angle brackets"));
+    auto list = parseText("From: a@example.org\r\nTo: \"Ann, Lee\" ann@example.org, Bob <bob@example.org>, "
+                          "cy@example.org\r\n\r\nx");
+    ASSERT_EQ(list.message.recipients.size(), 3u);
+    EXPECT_EQ(text(list.message.recipients[0], PR_DISPLAY_NAME_W), "Ann, Lee");
+    EXPECT_EQ(text(list.message.recipients[0], PR_EMAIL_ADDRESS_W), "ann@example.org");
+    EXPECT_EQ(text(list.message.recipients[1], PR_EMAIL_ADDRESS_W), "bob@example.org");
+    EXPECT_EQ(text(list.message.recipients[2], PR_EMAIL_ADDRESS_W), "cy@example.org");
+    // Well-formed lists are left to the address parser.
+    EXPECT_TRUE(parseText("From: a@example.org\r\nTo: Bob <bob@example.org>, \"x@y\" <c@d.org>\r\n\r\nx").warnings.empty());
 }
 
 TEST(Acceptance, AHeaderBlockOfOnlyContentFieldsIsAMessage) {
@@ -219,6 +228,10 @@ TEST(Charsets, Iso2022JpReadsTheWindowsExtensionCharacters) {
                             "\x1B$B-b-!$\"\x1B(B and \x1B(I1\x1B(B\r\n");
     EXPECT_EQ(text(result.message, PR_BODY_W), "\u2116\u2460\u3042 and \uff71\r\n");
     EXPECT_TRUE(result.warnings.empty());
+    // The same in an encoded word of the subject, split over two words.
+    auto subject = parseText("From: a@example.org\r\nSubject: =?ISO-2022-JP?B?GyRCLWItIRsoQg==?=\r\n"
+                             " =?iso-2022-jp?B?GyRCJCIbKEI=?= x\r\n\r\nbody\r\n");
+    EXPECT_EQ(text(subject.message, PR_SUBJECT_W), "\u2116\u2460\u3042 x");
 }
 
 }  // namespace

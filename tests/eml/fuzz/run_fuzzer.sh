@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the parser fuzzer with clang and runs it for a bounded time on a
-# copy of the test corpus. Exit 77 (skipped) when clang or libFuzzer is
-# missing.
+# Builds the fuzzers with clang and runs one (the message parser unless
+# named) for a bounded time on a copy of a seed folder (for the message
+# parser also of the real mail Debian ships). Exit 77 (skipped) when clang
+# or libFuzzer is missing.
 set -euo pipefail
-source_dir=$1 build_dir=$2 seed_dir=$3 seconds=${4:-20}
+source_dir=$1 build_dir=$2 seed_dir=$3 seconds=${4:-20} fuzzer=${5:-eml_parser_fuzzer}
 here=$(cd "$(dirname "$0")" && pwd)
 
 clangxx=$(command -v clang++ || command -v clang++-14 || true)
@@ -23,7 +24,14 @@ cmake --build "$build_dir" -j2 >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$probe" "$work"' EXIT
-cp "$seed_dir"/*.eml "$work"/
+cp "$seed_dir"/* "$work"/
+# Real and malformed mail that Debian ships with two MIME parsers, when installed.
+if [[ $fuzzer == eml_parser_fuzzer ]]; then
+  for real in /usr/lib/python3.11/test/test_email/data/msg_*.txt \
+              /usr/share/gocode/src/github.com/jhillyerd/enmime/testdata/{mail,low-quality}/*.raw; do
+    [[ -f $real ]] && cp "$real" "$work/$(basename "$(dirname "$real")")-$(basename "$real")"
+  done
+fi
 # No leak checking: GMime keeps process-wide caches on purpose.
-ASAN_OPTIONS=detect_leaks=0 "$build_dir/eml_parser_fuzzer" -max_total_time="$seconds" -timeout=10 \
+ASAN_OPTIONS=detect_leaks=0 "$build_dir/$fuzzer" -max_total_time="$seconds" -timeout=10 \
   -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$work"
