@@ -146,13 +146,14 @@ void renameAttachment(pst::AttachmentContent& attachment, std::u16string_view lo
     setFileNames(attachment, longName);
 }
 
-PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName) {
+PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName,
+                                     Warnings* warnings) {
     PendingAttachment pending;
     std::string type = mimeType(GMIME_OBJECT(part));
     std::u16string name = safeFileName(fileNameOf(part));
     if (name.empty()) name = defaultName.empty() ? madeUpFileName(type, ordinal) : std::u16string(defaultName);
 
-    pst::Bytes data = decodedBytes(part);
+    pst::Bytes data = decodedBytes(part, warnings);
     auto& attachment = pending.content;
     attachment.props.reserve(12);
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_BY_VALUE});

@@ -8,6 +8,7 @@
 
 #include <gmime/gmime.h>
 
+#include "eml/warnings.h"
 #include "pst/message_content.h"
 
 namespace eml {
@@ -22,7 +23,8 @@ struct PendingAttachment {
 
 // `defaultName` is used when the part names no file ("" to make one up from
 // the content type and `ordinal`).
-PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName = {});
+PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName = {},
+                                     Warnings* warnings = nullptr);
 // The data given directly, e.g. a serialised part that cannot be read further.
 PendingAttachment attachmentFromBytes(std::string bytes, std::u16string longName, std::string mimeType);
 PendingAttachment embeddedMessageAttachment(std::shared_ptr<pst::MessageContent> message,

@@ -89,14 +89,14 @@ private:
 
     void takePlain(GMimePart* part) {
         std::string charset = charsetOf(GMIME_OBJECT(part));
-        DecodedText decoded = decodeText(decodedContent(part), charset, *context_.warnings);
+        DecodedText decoded = decodeText(decodedContent(part, context_.warnings), charset, *context_.warnings);
         if (parts_.textCharset.empty()) parts_.textCharset = decoded.charset;
         parts_.plain = withCrlf(decoded.text);
     }
 
     void takeHtml(GMimePart* part) {
         HtmlBody html;
-        html.bytes = decodedContent(part);
+        html.bytes = decodedContent(part, context_.warnings);
         std::string charset = charsetOf(GMIME_OBJECT(part));
         if (charset.empty()) charset = metaCharset(html.bytes);
         html.decoded = decodeText(html.bytes, charset, *context_.warnings);
@@ -161,7 +161,7 @@ private:
         if (!bodyTaken() && isBodyText(object, "plain")) return takePlain(part);
         if (!bodyTaken() && isBodyText(object, "html")) return takeHtml(part);
         std::string type = mimeType(object);
-        addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type)));
+        addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type), context_.warnings));
     }
 
     static bool isTnef(GMimePart* part) {
@@ -247,7 +247,7 @@ private:
                 walk(child, nesting + 1);
             } else if (GMIME_IS_PART(child)) {
                 std::string type = mimeType(child);
-                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), securePartName(type)));
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), securePartName(type), context_.warnings));
             } else {
                 walk(child, nesting + 1);
             }
@@ -261,7 +261,7 @@ private:
             if (GMIME_IS_PART(child)) {
                 std::string type = mimeType(child);
                 std::u16string name = type == "application/octet-stream" ? u"encrypted.asc" : securePartName(type);
-                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), name));
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), name, context_.warnings));
             } else {
                 walk(child, nesting + 1);
             }

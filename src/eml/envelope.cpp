@@ -135,6 +135,25 @@ void readIds(GMimeHeaderList* headers, pst::MessageContent& out) {
     }
 }
 
+// Headers that stand once: a second one with another value is dropped, and
+// named.
+void warnRepeated(GMimeHeaderList* headers, Warnings& warnings) {
+    for (const char* name : {"From", "Sender", "Reply-To", "Subject", "Date", "Message-ID"}) {
+        GMimeHeader* first = findHeader(headers, name);
+        if (!first) continue;
+        std::string kept = unfoldedTrimmed(str(g_mime_header_get_raw_value(first)));
+        int count = g_mime_header_list_get_count(headers);
+        for (int i = 0; i < count; ++i) {
+            GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+            const char* n = g_mime_header_get_name(header);
+            if (header == first || !n || g_ascii_strcasecmp(n, name) != 0) continue;
+            if (unfoldedTrimmed(str(g_mime_header_get_raw_value(header))) == kept) continue;
+            warnings.add(std::string("the message has more than one ") + name + " header; the first was used");
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 bool hasHeader(GMimeHeaderList* headers, const char* name) { return findHeader(headers, name) != nullptr; }
@@ -177,6 +196,7 @@ void readEnvelope(GMimeMessage* message, GMimeParserOptions* options, std::strin
     readAddresses(headers, options, out, warnings);
     readDates(headers, out, warnings);
     readIds(headers, out);
+    warnRepeated(headers, warnings);
 
     out.set(PR_IMPORTANCE, importanceOf(headers));
     std::string priority = lowerAscii(unfoldedTrimmed(rawValue(headers, "Priority")));

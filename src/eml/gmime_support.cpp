@@ -21,7 +21,17 @@ std::string takeByteArray(GMimeStream* stream) {
 
 }  // namespace
 
-std::vector<uint8_t> decodedBytes(GMimePart* part) {
+namespace {
+
+std::vector<uint8_t> checked(TransferDecoded decoded, Warnings* warnings) {
+    if (decoded.damaged && warnings)
+        warnings->add("the base64 data of a part is damaged at its end; what could be read was kept");
+    return std::move(decoded.bytes);
+}
+
+}  // namespace
+
+std::vector<uint8_t> decodedBytes(GMimePart* part, Warnings* warnings) {
     GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
     if (!wrapper) return {};
     GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(wrapper);
@@ -35,7 +45,7 @@ std::vector<uint8_t> decodedBytes(GMimePart* part) {
         gint64 end = source->bound_end < 0 ? static_cast<gint64>(buffer->len) : source->bound_end;
         if (start >= 0 && start <= end && end <= static_cast<gint64>(buffer->len)) {
             std::string_view raw(reinterpret_cast<const char*>(buffer->data) + start, static_cast<size_t>(end - start));
-            return decodeTransfer(raw, encoding).bytes;
+            return checked(decodeTransfer(raw, encoding), warnings);
         }
     }
     GPtr<GMimeStream> copy(g_mime_stream_mem_new());
@@ -43,11 +53,11 @@ std::vector<uint8_t> decodedBytes(GMimePart* part) {
     g_mime_stream_write_to_stream(source, copy.get());
     g_mime_stream_reset(source);
     std::string raw = takeByteArray(copy.get());
-    return decodeTransfer(raw, encoding).bytes;
+    return checked(decodeTransfer(raw, encoding), warnings);
 }
 
-std::string decodedContent(GMimePart* part) {
-    std::vector<uint8_t> bytes = decodedBytes(part);
+std::string decodedContent(GMimePart* part, Warnings* warnings) {
+    std::vector<uint8_t> bytes = decodedBytes(part, warnings);
     return std::string(bytes.begin(), bytes.end());
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "eml/warnings.h"
+
 namespace eml {
 
 // Initialises GMime once per process (safe to call from anywhere, any time).
@@ -19,9 +21,10 @@ struct GObjectUnref {
 template <typename T>
 using GPtr = std::unique_ptr<T, GObjectUnref>;
 
-// The content of a leaf part with its transfer encoding removed.
-std::string decodedContent(GMimePart* part);
-std::vector<uint8_t> decodedBytes(GMimePart* part);
+// The content of a leaf part with its transfer encoding removed; damage
+// to the encoding is named in `warnings` when given.
+std::string decodedContent(GMimePart* part, Warnings* warnings = nullptr);
+std::vector<uint8_t> decodedBytes(GMimePart* part, Warnings* warnings = nullptr);
 
 // The object serialised as it would appear on the wire (headers and body).
 std::string serialised(GMimeObject* object);

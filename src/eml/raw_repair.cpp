@@ -169,14 +169,18 @@ private:
     }
 
     // Whether a header line comes before the blank line that ends the block.
-    bool headerFollows(size_t at) const {
+    // The header found is remembered, so a run of broken lines is read once.
+    bool headerFollows(size_t at) {
+        if (at <= nextHeader_ && nextHeader_ != std::string_view::npos) return true;
         while (at < data_.size()) {
             std::string_view l = line(at);
             if (isBlankLine(l)) return false;
             size_t colon = l.find(':');
             if (l[0] != ' ' && l[0] != '\t' && colon != std::string_view::npos && colon > 0 &&
-                l.find(' ') > colon)
+                l.find(' ') > colon) {
+                nextHeader_ = at;
                 return true;
+            }
             at += l.size();
         }
         return false;
@@ -232,7 +236,8 @@ private:
         const char* sub = g_mime_content_type_get_media_subtype(parsed.get());
         if (media && g_ascii_strcasecmp(media, "multipart") == 0) {
             const char* boundary = g_mime_content_type_get_parameter(parsed.get(), "boundary");
-            if (boundary && *boundary) boundaries_.push_back("--" + std::string(boundary));
+            // GMime reads no deeper than this either; the bound keeps odd files linear.
+            if (boundary && *boundary && boundaries_.size() < 256) boundaries_.push_back("--" + std::string(boundary));
         } else if (media && sub && g_ascii_strcasecmp(media, "message") == 0 && g_ascii_strcasecmp(sub, "rfc822") == 0) {
             nextIsMessage_ = true;
         }
@@ -296,6 +301,7 @@ private:
     std::vector<Edit> edits_;
     std::vector<std::string> boundaries_;
     bool nextIsMessage_ = false;
+    size_t nextHeader_ = std::string_view::npos;
 };
 
 }  // namespace

@@ -6,6 +6,17 @@ namespace eml {
 
 namespace {
 
+bool isBase64Letter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
+}
+
+// The decoder stops at the first '=' padding: data after it is not read.
+bool dataAfterPadding(std::string_view encoded) {
+    size_t pad = encoded.find('=');
+    if (pad == std::string_view::npos) return false;
+    return std::any_of(encoded.begin() + static_cast<std::ptrdiff_t>(pad), encoded.end(), isBase64Letter);
+}
+
 TransferDecoded decodeBase64(std::string_view encoded) {
     TransferDecoded out;
     GMimeEncoding state;
@@ -21,6 +32,8 @@ TransferDecoded decodeBase64(std::string_view encoded) {
         out.bytes[n++] = static_cast<uint8_t>(state.save >> 2);
     } else if (state.state == 1) {
         out.damaged = true;
+    } else if (state.state < 0) {
+        out.damaged = dataAfterPadding(encoded);
     }
     out.bytes.resize(n);
     return out;

@@ -92,6 +92,14 @@ TEST(BadInput, PathologicalHeaderTextStaysLinear) {
     EXPECT_EQ(text(result.message, PR_BODY_W), "x");
 }
 
+TEST(BadInput, ManyBrokenHeaderLinesStayLinear) {
+    std::string broken;
+    for (int i = 0; i < 200000; ++i) broken += "x\r\n";
+    auto result = parseText("From: a@example.org\r\n" + broken + "Subject: s\r\n\r\nbody\r\n");
+    EXPECT_EQ(text(result.message, PR_SUBJECT_W), "s");
+    EXPECT_EQ(text(result.message, PR_BODY_W), "body\r\n");
+}
+
 TEST(BadInput, DeeplyNestedMultipartsAreCutOffNotFollowed) {
     std::string message = "From: a@example.org\r\nContent-Type: multipart/mixed; boundary=b0\r\n\r\n";
     const int depth = 2000;

@@ -55,6 +55,13 @@ TEST(ForgivingHeaders, ADamagedByteInAHeaderNameIsRepaired) {
     EXPECT_NE(text(subject.message, PR_TRANSPORT_MESSAGE_HEADERS_W).find("Sub\x02ject"), std::string::npos);
 }
 
+TEST(ForgivingHeaders, ADroppedRepeatedHeaderIsNamed) {
+    auto result = parseText("From: a@example.org\r\nSubject: First\r\nSubject: Second\r\n\r\nx");
+    EXPECT_EQ(text(result.message, PR_SUBJECT_W), "First");
+    EXPECT_TRUE(hasWarningWith(result, "more than one Subject header"));
+    EXPECT_TRUE(parseText("From: a@example.org\r\nSubject: Same\r\nSubject: Same\r\n\r\nx").warnings.empty());
+}
+
 TEST(ForgivingHeaders, AnAddressWithoutAngleBracketsKeepsItsSender) {
     auto result = parseText("From: Big Bug bb@bug.com\r\n" + kPlain);
     EXPECT_EQ(text(result.message, PR_SENDER_EMAIL_ADDRESS_W), "bb@bug.com");
@@ -145,6 +152,16 @@ std::string uuencode(const std::string& data, bool trimTrailingBlanks) {
         out += line + "\r\n";
     }
     return out + "`\r\nend\r\n";
+}
+
+TEST(TransferEncodings, DamagedBase64IsNamed) {
+    auto cut = parseText(withAttachment("base64", "aGVsbG8gd29ybGQgA"));
+    EXPECT_EQ(attachmentData(cut.message.attachments.at(0)), "hello world ");
+    EXPECT_TRUE(hasWarningWith(cut, "base64 data of a part is damaged"));
+    // Two base64 blocks one after the other: the decoder stops at the first end.
+    auto joined = parseText(withAttachment("base64", "aGVsbG8=\r\nd29ybGQ="));
+    EXPECT_TRUE(hasWarningWith(joined, "base64 data of a part is damaged"));
+    EXPECT_TRUE(parseText(withAttachment("base64", "aGVsbG8gd29ybA==\r\n\r\n")).warnings.empty());
 }
 
 TEST(TransferEncodings, UuencodedLinesThatLostTheirTrailingBlanksDecodeWhole) {
