@@ -231,7 +231,11 @@ bool frmStep1::eventFilter(QObject* watched, QEvent* event)
 
 void frmStep1::AddFileToList(const QString& path) { quillmere::AddFileToList(*grdFiles1, *lblCount1, path); }
 
-void frmStep1::ClearFileList() { quillmere::ClearFileList(*grdFiles1, *lblCount1, folderPaths); }
+void frmStep1::ClearFileList()
+{
+    quillmere::ClearFileList(*grdFiles1, *lblCount1, folderPaths);
+    unlistedFolders.clear();
+}
 
 void frmStep1::CmdAddFolder_Click()
 {
@@ -258,6 +262,8 @@ void frmStep1::CmdAddFolder_Click()
             QApplication::setOverrideCursor(Qt::WaitCursor);
         });
         walker.LogPath(folder.toStdU16String());
+        for (const auto& refused : walker.refusedEntries())
+            unlistedFolders.push_back({refused.path, refused.cause});
         files = walker.fullFileNames();
         walker.Terminate();
     }

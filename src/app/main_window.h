@@ -13,6 +13,7 @@
 
 #include "app/window_parts.h"
 #include "conversion/component_registry.h"
+#include "conversion/run_host.h"
 #include "selection/flex_grid.h"
 #include "selection/path_logger.h"
 #include "util/prompts.h"
@@ -67,6 +68,9 @@ public:
     // The run's session: set from the run's start, released when it logs off;
     // after a run that ended on its error path it stays until the next run.
     std::shared_ptr<conversion::redemption::RDOSession> rdoSession;
+    // Folders the folder adds since the last clear could not list; the
+    // run's closing message names them.
+    std::vector<conversion::ListingFailure> unlistedFolders;
 
     // Finds an Outlook folder by a path of folder names separated by "",
     // from above all stores when it begins with "". Takes the names off the

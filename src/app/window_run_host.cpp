@@ -37,4 +37,6 @@ void WindowRunHost::setProgressValue(float value) {
 void WindowRunHost::setConvertEnabled(bool enabled) { window_.CmdExtractDBX->setEnabled(enabled); }
 std::vector<std::u16string>& WindowRunHost::folderPaths() { return window_.folderPaths; }
 
+std::vector<conversion::ListingFailure> WindowRunHost::listingFailures() const { return window_.unlistedFolders; }
+
 }  // namespace quillmere

@@ -28,6 +28,7 @@ public:
     void setProgressValue(float value) override;
     void setConvertEnabled(bool enabled) override;
     std::vector<std::u16string>& folderPaths() override;
+    std::vector<conversion::ListingFailure> listingFailures() const override;
 
 private:
     frmStep1& window_;

@@ -4,10 +4,16 @@
 
 namespace conversion {
 
-std::shared_ptr<Profile> makeFileProfile() {
+std::shared_ptr<Profile> makeFileProfile(pst::StoreOptions options) {
+    options.nextFreeName = true;
     return std::make_shared<Profile>(
-        [](const std::filesystem::path& file, const std::u16string& name) { return pst::Store::create(file, name); },
-        [](const std::filesystem::path& file) { return eml::parseFile(file).message; });
+        [options](const std::filesystem::path& file, const std::u16string& name) {
+            return pst::Store::create(file, name, options);
+        },
+        [](const std::filesystem::path& file) {
+            auto parsed = eml::parseFile(file);
+            return ReadMessage(std::move(parsed.message), std::move(parsed.warnings));
+        });
 }
 
 }  // namespace conversion

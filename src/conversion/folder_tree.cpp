@@ -52,6 +52,7 @@ void ConversionRun::CreateOutlookFolders() {
     for (size_t i = 0; i < count; ++i) {
         const std::u16string p = folderPaths[i];
         runner_.switchToSkipOnFailure();
+        if (!report_.storeFailure.empty()) break;  // the store takes no more writes
         host_.setCurrentDbxCaption(u"Creating Outlook Folders... (" + p + u")");
         auto names = splitFolderNames(p);
         pump();
@@ -67,7 +68,7 @@ void ConversionRun::CreateOutlookFolders() {
             std::shared_ptr<outlook::Folder> created;
             if (runner_.step([&] {
                     if (!parent) throw ComponentError("The parent folder was not found");
-                    created = parent->GetFolders()->Add(leaf, redemption::kFolderKindMail);
+                    watchingStore([&] { created = parent->GetFolders()->Add(leaf, redemption::kFolderKindMail); });
                 }))
                 ++report_.foldersCreated;
             pump();
@@ -85,7 +86,7 @@ void ConversionRun::CreateOutlookFolders() {
             });
             if (!matched && runner_.step([&] {
                     if (!store) throw ComponentError("The store was not found");
-                    store->IPMRootFolder()->Folders()->Add(p, redemption::kFolderKindMail);
+                    watchingStore([&] { store->IPMRootFolder()->Folders()->Add(p, redemption::kFolderKindMail); });
                 }))
                 ++report_.foldersCreated;
             pump();

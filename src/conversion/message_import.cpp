@@ -5,14 +5,13 @@
 #include "conversion/redemption_face.h"
 #include "conversion/text.h"
 #include "pst/format/property_tags.h"
-#include "util/text.h"
+#include "pst/store.h"
 
 namespace conversion {
 
 using pst::tags::MSGFLAG_HASATTACH;
 using pst::tags::MSGFLAG_READ;
 using pst::tags::PR_MESSAGE_FLAGS;
-using quillmere::trimSpaces;
 
 int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool hasAttachments) {
     // The import knows which attachments the user sees (inline pictures are
@@ -24,12 +23,21 @@ int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool has
 void ConversionRun::ImportMessages() {
     const int rows = host_.rowCount();
     report_.rows = rows;
-    if (fields_.rdoSession) {
+    if (fields_.rdoSession && report_.storeFailure.empty()) {
         std::vector<std::u16string> files;
-        for (int r = 0; r < rows; ++r) files.push_back(trimSpaces(host_.rowText(r)));
+        for (int r = 0; r < rows; ++r) files.push_back(host_.rowText(r));
         fields_.rdoSession->expectImports(files);
     }
-    for (int r = 0; r < rows; ++r) importRow(r, rows);
+    for (int r = 0; r < rows; ++r) {
+        // Once the store cannot be written, every row left is named with
+        // that cause rather than failing one by one against it.
+        if (!report_.storeFailure.empty()) {
+            failRow(r, host_.rowText(r), u"", "the run stopped before this file: " + report_.storeFailure);
+            continue;
+        }
+        importRow(r, rows);
+        settleRows(false);
+    }
 }
 
 void ConversionRun::importRow(int r, int rows) {
@@ -55,7 +63,9 @@ void ConversionRun::importRow(int r, int rows) {
         auto folder = fields_.rdoSession->GetFolderFromPath(u"\\\\" + fields_.storeDisplayName + u"\\" + folderPath);
         item = folder->Items()->Add(redemption::kItemKindMail);
     });
-    filled = filled && runner_.step([&] { item->Import(trimSpaces(rowText), redemption::kImportRfc822); });
+    // The file is opened under the name the file system gave it: a name may
+    // end in a space.
+    filled = filled && runner_.step([&] { item->Import(rowText, redemption::kImportRfc822); });
     if (filled) {
         std::shared_ptr<redemption::MAPIUtils> utils;
         runner_.step([&] { utils = components_.create<redemption::MAPIUtils>(kUtilsClass); });
@@ -66,15 +76,25 @@ void ConversionRun::importRow(int r, int rows) {
                 existing.push_back(std::get<int32_t>(*value));
             const bool hasAttachments = !message->content().attachments.empty();
             if (!utils) throw ComponentError("No utility object");
-            utils->HrSetOneProp(*message, PR_MESSAGE_FLAGS, importedMessageFlags(existing, hasAttachments), true);
+            watchingStore([&] {
+                utils->HrSetOneProp(*message, PR_MESSAGE_FLAGS, importedMessageFlags(existing, hasAttachments), true);
+            });
         });
         utils.reset();
-        if (runner_.step([&] { item->Save(); }))
-            ++report_.messagesConverted;
-        else
+        if (runner_.step([&] { watchingStore([&] { item->Save(); }); })) {
+            Account a;
+            a.state = Account::State::Saved;
+            a.row = r;
+            a.file = rowText;
+            a.folder = folderPath;
+            a.warnings = item->ImportWarnings();
+            a.saveIndex = saved_++;
+            accounts_.push_back(std::move(a));
+        } else {
             filled = false;
+        }
     }
-    if (!filled) report_.failures.push_back({r, trimSpaces(rowText), runner_.lastFailure()});
+    if (!filled) failRow(r, rowText, folderPath, runner_.lastFailure());
     item.reset();
 
     host_.setConvertEnabled(false);

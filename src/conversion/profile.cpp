@@ -34,7 +34,7 @@ std::shared_ptr<ProfileStore> Profile::addPstStore(const std::filesystem::path& 
     auto entry = std::make_shared<ProfileStore>();
     entry->store = factory_(file, displayName);
     if (!entry->store) throw ComponentError("The store file " + file.string() + " could not be created");
-    entry->file = file;
+    entry->file = entry->store->file();
     entry->displayName = displayName;
     entry->readMessage = [readAhead = readAhead_](const std::filesystem::path& file) { return readAhead->read(file); };
     entry->entryId = hex(entry->store->recordKey());

@@ -22,7 +22,7 @@ struct ProfileStore {
     std::u16string displayName;
     std::u16string entryId;
     // How messages imported into this store are read.
-    std::function<pst::MessageContent(const std::filesystem::path&)> readMessage;
+    std::function<ReadMessage(const std::filesystem::path&)> readMessage;
 
     // The open store; throws ComponentError when it has been closed.
     pst::Store& open() const;
@@ -37,7 +37,7 @@ class Profile {
 public:
     using StoreFactory = std::function<std::unique_ptr<pst::Store>(const std::filesystem::path&, const std::u16string&)>;
     // Turns an RFC 822 file into a message's content; throws when it cannot.
-    using MessageReader = std::function<pst::MessageContent(const std::filesystem::path&)>;
+    using MessageReader = ReadAhead::Reader;
 
     // The factory creates the file of a new store.
     Profile(StoreFactory factory, MessageReader reader);
@@ -67,7 +67,8 @@ private:
 };
 
 // A profile whose stores are real personal-folders files and whose messages
-// are read by the message parser.
-std::shared_ptr<Profile> makeFileProfile();
+// are read by the message parser. A store's file name that is taken gives
+// the next free one; tests may set the commit points.
+std::shared_ptr<Profile> makeFileProfile(pst::StoreOptions options = {});
 
 }  // namespace conversion

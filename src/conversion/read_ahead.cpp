@@ -90,7 +90,7 @@ std::optional<size_t> ReadAhead::findExpected(const std::filesystem::path& file)
     return std::nullopt;
 }
 
-pst::MessageContent ReadAhead::read(const std::filesystem::path& file) {
+ReadMessage ReadAhead::read(const std::filesystem::path& file) {
     std::unique_lock lock(mutex_);
     auto index = findExpected(file);
     if (!index) {

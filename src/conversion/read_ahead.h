@@ -20,9 +20,18 @@
 
 namespace conversion {
 
+// One file turned into a message, with what the reader repaired or dropped
+// on the way (empty for a clean message).
+struct ReadMessage {
+    ReadMessage(pst::MessageContent content = {}, std::vector<std::string> warnings = {})
+        : content(std::move(content)), warnings(std::move(warnings)) {}
+    pst::MessageContent content;
+    std::vector<std::string> warnings;
+};
+
 class ReadAhead {
 public:
-    using Reader = std::function<pst::MessageContent(const std::filesystem::path&)>;
+    using Reader = std::function<ReadMessage(const std::filesystem::path&)>;
 
     struct Limits {
         size_t messages = 16;
@@ -43,7 +52,7 @@ public:
     // The content of `file`. A file that is among the next expected ones is
     // taken from the read-ahead (the expected files before it are dropped);
     // any other file is read at once, on the caller's thread.
-    pst::MessageContent read(const std::filesystem::path& file);
+    ReadMessage read(const std::filesystem::path& file);
 
     // How many reads were answered from the read-ahead (for tests).
     size_t readAheadHits() const;
@@ -52,7 +61,7 @@ private:
     struct Result {
         size_t index = 0;
         uint64_t bytes = 0;
-        std::optional<pst::MessageContent> content;
+        std::optional<ReadMessage> content;
         std::exception_ptr error;
     };
 

@@ -64,8 +64,6 @@ void RDOSession::expectImports(const std::vector<std::u16string>& files) {
 std::shared_ptr<RDOStore> RDOStores::AddPSTStore(const std::u16string& path, int format, const std::u16string& displayName) {
     session_.requireLogon();
     if (format != kStoreFormatDefault) throw ComponentError("Unsupported store format " + std::to_string(format));
-    std::error_code ec;
-    if (std::filesystem::exists(toPath(path), ec)) throw ComponentError("The file " + toUtf8(path) + " already exists");
     auto entry = session_.profile_->addPstStore(toPath(path), displayName);
     session_.added_.push_back(entry);
     return std::make_shared<RDOStore>(entry);
@@ -84,6 +82,10 @@ std::u16string RDOStore::EntryID() const {
     store_->open();
     return store_->entryId;
 }
+
+std::u16string RDOStore::PstPath() const { return fromPath(store_->file); }
+
+uint64_t RDOStore::MessagesCommitted() const { return store_->store ? store_->store->committedMessages() : 0; }
 
 std::shared_ptr<RDOFolder> RDOStore::IPMRootFolder() {
     return std::make_shared<RDOFolder>(FolderRef{store_, store_->open().ipmSubtree()});
@@ -131,7 +133,9 @@ void MapiMessage::save() {
 void RDOMail::Import(const std::u16string& path, int format) {
     if (format != kImportRfc822) throw ComponentError("Unsupported import format " + std::to_string(format));
     if (message_->saved()) throw ComponentError("The item has been saved already");
-    message_->content() = message_->folder().store->readMessage(toPath(path));
+    auto read = message_->folder().store->readMessage(toPath(path));
+    message_->content() = std::move(read.content);
+    warnings_ = std::move(read.warnings);
     imported_ = true;
 }
 

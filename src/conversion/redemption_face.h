@@ -53,7 +53,8 @@ private:
 class RDOStores {
 public:
     explicit RDOStores(RDOSession& session) : session_(session) {}
-    // Creates the file (it must not exist), adds it to the profile and returns the store.
+    // Creates the file (a name that is taken gives the next free one, see
+    // RDOStore::PstPath), adds it to the profile and returns the store.
     std::shared_ptr<RDOStore> AddPSTStore(const std::u16string& path, int format, const std::u16string& displayName);
     std::shared_ptr<RDOStore> GetStoreFromID(const std::u16string& entryId);
     int Count() const;
@@ -67,6 +68,11 @@ public:
     explicit RDOStore(std::shared_ptr<ProfileStore> store) : store_(std::move(store)) {}
     std::u16string EntryID() const;
     std::u16string Name() const { return store_->displayName; }
+    // The store's file, as it was finally named.
+    std::u16string PstPath() const;
+    // Not a member of the original component: how many of the messages saved
+    // into this store its file holds (those before its last commit).
+    uint64_t MessagesCommitted() const;
     // The root of the visible folder tree ("Top of Personal Folders").
     std::shared_ptr<RDOFolder> IPMRootFolder();
 
@@ -125,11 +131,15 @@ public:
     // cannot be turned into a message.
     void Import(const std::u16string& path, int format);
     bool imported() const { return imported_; }
+    // Not a member of the original component: what the import repaired or
+    // dropped in the file (empty for a clean message).
+    const std::vector<std::string>& ImportWarnings() const { return warnings_; }
     std::shared_ptr<MapiMessage> MAPIOBJECT() const { return message_; }
     void Save();
 
 private:
     std::shared_ptr<MapiMessage> message_;
+    std::vector<std::string> warnings_;
     bool imported_ = false;
 };
 

@@ -11,6 +11,12 @@
 
 namespace conversion {
 
+// A folder below the listed one that the walk could not list, and why.
+struct ListingFailure {
+    std::u16string folder;
+    std::string reason;
+};
+
 class RunHost {
 public:
     virtual ~RunHost() = default;
@@ -39,6 +45,10 @@ public:
 
     // The folder list the run builds (folderPaths).
     virtual std::vector<std::u16string>& folderPaths() = 0;
+
+    // Folders the walks that filled the list could not list; the run names
+    // them in its report and its closing message.
+    virtual std::vector<ListingFailure> listingFailures() const { return {}; }
 };
 
 }  // namespace conversion

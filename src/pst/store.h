@@ -24,6 +24,9 @@ struct StoreOptions {
     // Automatic commit points during a long write.
     uint64_t commitEveryBytes = 64ull << 20;
     double commitEverySeconds = 5.0;
+    // When the file name is taken: false fails with FileExists, true takes
+    // the next free "name (2).pst", "name (3).pst"...
+    bool nextFreeName = false;
 };
 
 using FolderId = uint32_t;   // NID of a folder
@@ -39,7 +42,7 @@ struct FolderInfo {
 
 class StoreError : public std::runtime_error {
 public:
-    enum class Kind { Io, DiskFull, FolderExists, NotFound, InvalidArgument, Closed, Corrupt };
+    enum class Kind { Io, DiskFull, FolderExists, NotFound, InvalidArgument, Closed, Corrupt, FileExists };
     StoreError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
     Kind kind() const { return kind_; }
 private:
@@ -48,14 +51,19 @@ private:
 
 class Store {
 public:
-    // Creates a new file (fails if it exists) holding every node that a new
-    // store needs, with PR_DISPLAY_NAME = displayName, and commits it.
+    // Creates a new file holding every node that a new store needs, with
+    // PR_DISPLAY_NAME = displayName, and commits it. The file is written
+    // under a temporary name and takes its own name with that first commit,
+    // so no file of that name is ever unreadable; a name that is taken fails
+    // with FileExists or gives the next free one (StoreOptions).
     static std::unique_ptr<Store> create(const std::filesystem::path& file,
                                          const std::u16string& displayName,
                                          const StoreOptions& options = {});
     virtual ~Store() = default;
 
     virtual std::u16string displayName() const = 0;
+    // The file the store is written to.
+    virtual std::filesystem::path file() const = 0;
     // The store's record key (PR_RECORD_KEY), as bytes.
     virtual Bytes recordKey() const = 0;
     // The entry id of a folder or message of this store.
@@ -78,6 +86,10 @@ public:
     // Makes everything written so far durable. Also happens automatically
     // (see StoreOptions) and on close.
     virtual void commit() = 0;
+    // How many of the messages added so far the file holds: those added
+    // before the last commit that succeeded. After a failed write (DiskFull,
+    // Io) the store takes no more and the file keeps that commit.
+    virtual uint64_t committedMessages() const = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 };

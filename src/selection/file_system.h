@@ -15,12 +15,21 @@ enum class FileSystemFailure { PermissionDenied, Other };
 
 class FileSystemError : public std::runtime_error {
 public:
-    FileSystemError(FileSystemFailure kind, const std::string& what)
-        : std::runtime_error(what), kind_(kind) {}
+    // `cause` in the user's words ("permission denied"); what() adds the path.
+    FileSystemError(FileSystemFailure kind, const std::string& what, std::string cause = {})
+        : std::runtime_error(what), kind_(kind), cause_(cause.empty() ? what : std::move(cause)) {}
     FileSystemFailure kind() const { return kind_; }
+    const std::string& cause() const { return cause_; }
 
 private:
     FileSystemFailure kind_;
+    std::string cause_;
+};
+
+// An entry of a folder that could not even be looked at, and why.
+struct UnreadableEntry {
+    std::u16string name;
+    std::string cause;
 };
 
 // One folder's direct children, in the order the file system lists them.
@@ -29,6 +38,9 @@ public:
     virtual ~Folder() = default;
     virtual std::vector<std::u16string> subFolderNames() = 0;
     virtual std::vector<std::u16string> fileNames() = 0;
+    // Entries that are neither listed as subfolders nor as files because
+    // they could not be examined (not those that vanished meanwhile).
+    virtual std::vector<UnreadableEntry> unreadableEntries() { return {}; }
 };
 
 class FileSystem {

@@ -72,16 +72,19 @@ void pathLogger::showMessagesThrough(Prompts& prompts)
 void pathLogger::LogPath(const std::u16string& folderPath)
 {
     lastFailure_ = WalkFailure::None;
+    refused_.clear();
+    visiting_.clear();
     try {
         walk(folderPath);
     } catch (const FileSystemError& error) {
         lastFailure_ = error.kind() == FileSystemFailure::PermissionDenied ? WalkFailure::PermissionDenied
                                                                            : WalkFailure::Other;
+        refused_.push_back({visiting_, error.cause()});
     } catch (...) {
         lastFailure_ = WalkFailure::Other;
     }
     currentFolder_.reset();
-    if (lastFailure_ == WalkFailure::PermissionDenied && messageHandler_) {
+    if (lastFailure_ == WalkFailure::PermissionDenied && messageHandler_ && !goOn_) {
         try {
             messageHandler_(kPermissionDeniedMessage);
         } catch (...) {
@@ -105,16 +108,38 @@ void pathLogger::walk(const std::u16string& folderPath)
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
     while (i <= j) {
         const std::u16string visited = folders.item(i);
-        currentFolder_ = fileSystem_->getFolder(visited);
+        visiting_ = visited;
+        std::vector<std::u16string> subFolders, files;
+        if (goOn_) {
+            // The whole listing first, so that a folder that fails adds nothing.
+            try {
+                currentFolder_ = fileSystem_->getFolder(visited);
+                subFolders = currentFolder_->subFolderNames();
+                files = currentFolder_->fileNames();
+                for (auto& entry : currentFolder_->unreadableEntries())
+                    refused_.push_back({visited + entry.name, entry.cause});
+            } catch (const FileSystemError& error) {
+                refused_.push_back({visited, error.cause()});
+                lastFailure_ = error.kind() == FileSystemFailure::PermissionDenied ? WalkFailure::PermissionDenied
+                                                                                   : WalkFailure::Other;
+                subFolders.clear();
+                files.clear();
+            }
+        } else {
+            currentFolder_ = fileSystem_->getFolder(visited);
+            subFolders = currentFolder_->subFolderNames();
+        }
 
-        for (const auto& name : currentFolder_->subFolderNames()) {
+        for (const auto& name : subFolders) {
             if (j == kMax)
                 throw WalkAborted{};
             ++j;
             folders.add(visited + name + kPathSeparator, key(j));
         }
 
-        for (const auto& name : currentFolder_->fileNames()) {
+        if (!goOn_)
+            files = currentFolder_->fileNames();
+        for (const auto& name : files) {
             const auto fileKey = key(counter_);
             if (fullFileNamesOnly_) {
                 ensure(fullFileNames_)->add(visited + name, fileKey);

@@ -25,6 +25,13 @@ namespace quillmere {
 
 enum class WalkFailure { None, PermissionDenied, Other };
 
+// A folder (or an entry) the walk could not list, with the cause in the
+// user's words.
+struct RefusedEntry {
+    std::u16string path;
+    std::string cause;
+};
+
 class pathLogger {
 public:
     using FileSystemFactory = std::function<std::unique_ptr<FileSystem>()>;
@@ -70,6 +77,15 @@ public:
     // How the last LogPath ended.
     WalkFailure lastFailure() const { return lastFailure_; }
 
+    // False (the default): a failure ends the walk, as told above. True: a
+    // folder that cannot be listed is passed over and the walk goes on with
+    // the next one; no message is sent, the caller names refusedEntries().
+    void goOnAfterFailures(bool value) { goOn_ = value; }
+    // What the last LogPath could not list: the folder that ended the walk,
+    // or with goOnAfterFailures every folder passed over and every entry
+    // that could not be examined, in walk order.
+    const std::vector<RefusedEntry>& refusedEntries() const { return refused_; }
+
 private:
     void walk(const std::u16string& folderPath);
 
@@ -84,6 +100,9 @@ private:
     bool fullFileNamesOnly_ = false;
     MessageHandler messageHandler_;
     WalkFailure lastFailure_ = WalkFailure::None;
+    bool goOn_ = false;
+    std::vector<RefusedEntry> refused_;
+    std::u16string visiting_;
 };
 
 }  // namespace quillmere

@@ -64,8 +64,10 @@ TEST_F(FacesTest, SessionNeedsLogonAndLogoffClosesItsStores) {
     EXPECT_THROW(store->IPMRootFolder(), ComponentError);
 }
 
-TEST_F(FacesTest, AddPstStoreRefusesAnExistingFileAndOtherFormats) {
-    EXPECT_THROW(session->Stores()->AddPSTStore((dir / "a.pst").u16string(), 1, u"Again"), ComponentError);
+TEST_F(FacesTest, AddPstStoreTakesTheNextFreeNameAndRefusesOtherFormats) {
+    auto again = session->Stores()->AddPSTStore((dir / "a.pst").u16string(), 1, u"Again");
+    EXPECT_EQ(again->PstPath(), (dir / "a (2).pst").u16string());
+    EXPECT_EQ(store->PstPath(), (dir / "a.pst").u16string());
     EXPECT_THROW(session->Stores()->AddPSTStore((dir / "b.pst").u16string(), 2, u"Other"), ComponentError);
 }
 

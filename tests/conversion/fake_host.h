@@ -63,6 +63,7 @@ public:
     void setConvertEnabled(bool enabled) override { convertEnabled = enabled; }
     void showDetails(const std::u16string& text) override { details.push_back(text); }
     std::vector<std::u16string>& folderPaths() override { return folderPaths_; }
+    std::vector<conversion::ListingFailure> listingFailures() const override { return unlisted; }
 
     ScriptedPrompts prompts_;
     std::vector<std::u16string> rows{u""};
@@ -73,6 +74,7 @@ public:
     std::vector<std::u16string> captions, details;
     std::vector<RowView> perRow;
     std::vector<std::u16string> folderPaths_{u""};
+    std::vector<conversion::ListingFailure> unlisted;
     int events = 0;
     int closeAtEvent = 0;
     bool closing = false;

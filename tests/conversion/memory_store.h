@@ -1,6 +1,7 @@
 #pragma once
 // A store held in memory, for tests of the run logic that need no file.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -19,12 +20,15 @@ public:
         std::vector<pst::MessageContent> messages;
     };
 
-    explicit MemoryStore(std::u16string displayName) : name_(std::move(displayName)) {
+    MemoryStore(std::u16string displayName, std::filesystem::path file)
+        : name_(std::move(displayName)), file_(std::move(file)) {
         folders_[kRoot] = {u"", 0, {}};
         folders_[kIpm] = {u"Top of Personal Folders", kRoot, {}};
     }
 
     std::u16string displayName() const override { return name_; }
+    std::filesystem::path file() const override { return file_; }
+    uint64_t committedMessages() const override { return committed_; }
     pst::Bytes recordKey() const override { return {1, 2, 3, 4}; }
     pst::Bytes entryId(uint32_t nid) const override { return {uint8_t(nid)}; }
     pst::FolderId rootFolder() const override { return kRoot; }
@@ -62,11 +66,25 @@ public:
     }
     pst::MessageId addMessage(pst::FolderId folder, const pst::MessageContent& message) override {
         requireOpen();
+        requireRoom();
         folders_.at(folder).messages.push_back(message);
+        ++added_;
+        if (commitEveryMessages && added_ % commitEveryMessages == 0) commit();
         return next_++;
     }
-    void commit() override { requireOpen(); ++commits; }
-    void close() override { open_ = false; }
+    void commit() override {
+        requireOpen();
+        requireRoom();
+        ++commits;
+        committed_ = added_;
+    }
+    void close() override {
+        if (!open_) return;
+        open_ = false;
+        requireRoom();
+        ++commits;
+        committed_ = added_;
+    }
     bool isOpen() const override { return open_; }
 
     // Folder names from below the visible root, joined by "\".
@@ -89,15 +107,30 @@ public:
         return n;
     }
 
+    // Messages the last commit holds, by folder path: what a reader finds.
+    size_t committedCount() const { return committed_; }
+
     std::vector<std::u16string> creationOrder;
     int commits = 0;
+    uint64_t commitEveryMessages = 0;  // 0: on commit() and close() only
+    // The disk fills once this many messages have been added: that addition
+    // and every write after it fail, as a full disk fails the real store.
+    uint64_t roomForMessages = UINT64_MAX;
 
 private:
     static constexpr pst::FolderId kRoot = 0x122, kIpm = 0x8022;
     void requireOpen() const {
         if (!open_) throw pst::StoreError(pst::StoreError::Kind::Closed, "closed");
     }
+    void requireRoom() const {
+        if (added_ >= roomForMessages)
+            throw pst::StoreError(pst::StoreError::Kind::DiskFull, "cannot write " + file_.string() +
+                                                                       ": no space left on the device");
+    }
     std::u16string name_;
+    std::filesystem::path file_;
+    uint64_t added_ = 0;
+    uint64_t committed_ = 0;
     std::map<pst::FolderId, Folder> folders_;
     pst::FolderId next_ = 0x10000;
     bool open_ = true;
@@ -105,12 +138,18 @@ private:
 
 // A profile of memory stores whose messages are read by a stand-in reader
 // that touches no file: the path becomes the subject, a path holding "bad"
-// cannot be read, one holding "attach" has an attachment. The store's file is
-// written as a marker so that a second store of the same name is refused.
+// cannot be read, one holding "attach" has an attachment, one holding "warn"
+// comes with two warnings. The store's file is
+// written as a marker; a name that is taken gives the next free one, as the
+// real store does.
 struct MemoryProfile {
     std::vector<MemoryStore*> stores;  // owned by the profile
     std::vector<std::filesystem::path> files;
     std::shared_ptr<conversion::Profile> profile;
+    // Set up each new store (commit points, room on its disk).
+    std::function<void(MemoryStore&)> onCreate;
+    // When set, creating a store fails with this text.
+    std::string failCreate;
 
     MemoryProfile();
 };

@@ -42,7 +42,7 @@ TEST(ReadAhead, ExpectedFilesReadInOrderComeFromTheReadAheadWithinItsLimits) {
     auto list = files(50);
     ahead.expect(list);
     for (int i = 0; i < 50; ++i) {
-        EXPECT_EQ(subjectOf(ahead.read(list[i])), list[i].u16string());
+        EXPECT_EQ(subjectOf(ahead.read(list[i]).content), list[i].u16string());
         // Never more than the limit waiting, plus the one being read.
         EXPECT_LE(*counting.calls - (i + 1), 4 + 1);
     }
@@ -55,16 +55,16 @@ TEST(ReadAhead, SkippedUnexpectedRepeatedAndFailingFilesGiveWhatTheReaderGives) 
     ReadAhead ahead(counting.reader());
     std::vector<fs::path> list = {"/m/a.eml", "/m/bad.eml", "/m/b.eml", "/m/a.eml", "/m/c.eml", "/m/d.eml"};
     ahead.expect(list);
-    EXPECT_EQ(subjectOf(ahead.read("/m/a.eml")), u"/m/a.eml");
+    EXPECT_EQ(subjectOf(ahead.read("/m/a.eml").content), u"/m/a.eml");
     EXPECT_THROW(ahead.read("/m/bad.eml"), std::runtime_error);
     // b.eml never asked for (its row failed before the import); a.eml listed twice.
-    EXPECT_EQ(subjectOf(ahead.read("/m/a.eml")), u"/m/a.eml");
-    EXPECT_EQ(subjectOf(ahead.read("/m/other.eml")), u"/m/other.eml");
-    EXPECT_EQ(subjectOf(ahead.read("/m/c.eml")), u"/m/c.eml");
+    EXPECT_EQ(subjectOf(ahead.read("/m/a.eml").content), u"/m/a.eml");
+    EXPECT_EQ(subjectOf(ahead.read("/m/other.eml").content), u"/m/other.eml");
+    EXPECT_EQ(subjectOf(ahead.read("/m/c.eml").content), u"/m/c.eml");
     EXPECT_EQ(ahead.readAheadHits(), 4u);
     // Past the list, and after the list is withdrawn, files are read when asked.
     ahead.expect({});
-    EXPECT_EQ(subjectOf(ahead.read("/m/d.eml")), u"/m/d.eml");
+    EXPECT_EQ(subjectOf(ahead.read("/m/d.eml").content), u"/m/d.eml");
     EXPECT_EQ(ahead.readAheadHits(), 4u);
 }
 
@@ -74,8 +74,8 @@ TEST(ReadAhead, ANewListReplacesTheOldAndDestructionDoesNotWaitForReads) {
     ahead->expect(files(100));
     std::vector<fs::path> second = {"/n/x.eml", "/n/y.eml"};
     ahead->expect(second);
-    EXPECT_EQ(subjectOf(ahead->read("/n/x.eml")), u"/n/x.eml");
-    EXPECT_EQ(subjectOf(ahead->read("/n/y.eml")), u"/n/y.eml");
+    EXPECT_EQ(subjectOf(ahead->read("/n/x.eml").content), u"/n/x.eml");
+    EXPECT_EQ(subjectOf(ahead->read("/n/y.eml").content), u"/n/y.eml");
     ahead->expect(files(100));  // the worker fills its two places and waits
     ahead.reset();
     EXPECT_LT(*counting.calls, 100);
@@ -87,7 +87,7 @@ TEST(ReadAhead, AReadThatSkipsAheadIsAnsweredWhileTheReadAheadIsFull) {
     auto list = files(4);
     ahead.expect(list);
     // The first file is read ahead and fills the only place; the second is asked for first.
-    EXPECT_EQ(subjectOf(ahead.read(list[1])), list[1].u16string());
-    EXPECT_EQ(subjectOf(ahead.read(list[3])), list[3].u16string());
+    EXPECT_EQ(subjectOf(ahead.read(list[1]).content), list[1].u16string());
+    EXPECT_EQ(subjectOf(ahead.read(list[3]).content), list[3].u16string());
     EXPECT_EQ(ahead.readAheadHits(), 2u);
 }

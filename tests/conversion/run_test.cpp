@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "conversion/components.h"
 #include "conversion/conversion_run.h"
 #include "conversion/redemption_face.h"
+#include "conversion/text.h"
 #include "fake_host.h"
 #include "memory_store.h"
 
@@ -31,6 +33,19 @@ std::tm at(int day, int month, int year, int hour, int minute, int second) {
 int32_t flagsOf(const pst::MessageContent& m) {
     auto* v = m.find(0x0E070003);
     return v ? std::get<int32_t>(*v) : -1;
+}
+
+std::vector<std::string> readLines(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> reportLines(const RunReport& report) {
+    EXPECT_FALSE(report.reportPath.empty()) << report.reportFailure;
+    EXPECT_TRUE(report.reportFailure.empty()) << report.reportFailure;
+    return readLines(std::filesystem::path(report.reportPath));
 }
 
 class RunTest : public ::testing::Test {
@@ -223,16 +238,17 @@ TEST_F(RunTest, UnreadableFileIsCountedAndLeavesNoEmptyItem) {
     EXPECT_NE(host.prompts_.boxes[0].text.find(u"C:\\Mail\\bad.eml (not a message)"), std::u16string::npos);
 }
 
-TEST_F(RunTest, SecondRunCreatesSecondStoreAndSameSecondIsRefused) {
+TEST_F(RunTest, SecondRunInTheSameSecondTakesTheNextFreeName) {
     host.rows = {u"C:\\Mail\\a.eml"};
     clock = {at(1, 1, 2027, 0, 0, 1)};
     EXPECT_EQ(convert().outcome, RunReport::Outcome::Finished);
-    clock = {at(1, 1, 2027, 0, 0, 2)};
     reads = 0;
-    EXPECT_EQ(convert().outcome, RunReport::Outcome::Finished);
-    EXPECT_EQ(memory.stores.size(), 2u);
-    reads = 0;
-    EXPECT_EQ(convert().outcome, RunReport::Outcome::ErrorPath);  // the file exists already
+    auto second = convert();
+    EXPECT_EQ(second.outcome, RunReport::Outcome::Finished);
+    ASSERT_EQ(memory.stores.size(), 2u);
+    EXPECT_EQ(second.pstPath, (destination / "WindowsLiveMailMessages1.1.27 0.0.01 (2).pst").u16string());
+    EXPECT_EQ(second.reportPath, (destination / "WindowsLiveMailMessages1.1.27 0.0.01 (2).txt").u16string());
+    EXPECT_EQ(second.messagesConverted, 1);
 }
 
 TEST_F(RunTest, CloseDuringImportFinishesCurrentMessageAndCommits) {
@@ -258,4 +274,104 @@ TEST_F(RunTest, CloseDuringImportFinishesCurrentMessageAndCommits) {
     EXPECT_FALSE(store().isOpen());
     EXPECT_GE(store().commits, 1);
     EXPECT_FALSE(fields.rdoSession);
+    // The rows never reached are named, and the report is complete.
+    EXPECT_EQ(report.messagesConverted, 2);
+    ASSERT_EQ(report.failures.size(), 2u);
+    EXPECT_EQ(report.failures[0].file, u"C:\\Mail\\c.eml");
+    EXPECT_EQ(report.failures[0].reason, "the run was interrupted before this file");
+    auto lines = reportLines(report);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "Interrupted: 2 of 4 messages converted (0 with warnings), 2 not converted, 0 folders not listed.");
+}
+
+// Every listed row ends as exactly one report line, in list order, after the
+// folders the walk could not list; the summary counts what the store holds.
+TEST_F(RunTest, ReportAccountsForEveryRowAndRefusedFolder) {
+    host.rows = {u"C:\\Mail\\a.eml", u"C:\\Mail\\bad.eml", u"C:\\Mail\\warn.eml", u"C:\\Mail\\Sub\\d.eml"};
+    host.unlisted = {{u"C:\\Mail\\Locked\\", "permission denied"}};
+    auto report = convert();
+    ASSERT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.messagesConverted, 3);
+    EXPECT_EQ(static_cast<size_t>(report.messagesConverted), store().committedCount());
+    ASSERT_EQ(report.warned.size(), 1u);
+    EXPECT_EQ(report.warned[0].warnings.size(), 2u);
+    ASSERT_EQ(report.listingFailures.size(), 1u);
+
+    auto lines = reportLines(report);
+    std::vector<std::string> records;
+    for (auto& l : lines)
+        if (l.find('\t') != std::string::npos) records.push_back(l);
+    EXPECT_EQ(records, (std::vector<std::string>{
+                           "folder not listed\t\tC:\\Mail\\Locked\\\tpermission denied",
+                           "converted\tMail\tC:\\Mail\\a.eml\t",
+                           "not converted\tMail\tC:\\Mail\\bad.eml\tnot a message",
+                           "converted with warnings\tMail\tC:\\Mail\\warn.eml\tbroken base64 repaired; unknown charset x-foo",
+                           "converted\tMail\\Sub\tC:\\Mail\\Sub\\d.eml\t",
+                       }));
+    EXPECT_EQ(lines.back(), "3 of 4 messages converted (1 with warnings), 1 not converted, 1 folder not listed.");
+
+    // The closing box names the failure, the warnings, the folder and the report.
+    ASSERT_EQ(host.prompts_.boxes.size(), 1u);
+    const auto& text = host.prompts_.boxes[0].text;
+    EXPECT_EQ(text.rfind(u"1 message(s) could not be converted:\r\nC:\\Mail\\bad.eml (not a message)", 0), 0u) << toUtf8(text);
+    EXPECT_NE(text.find(u"1 message(s) were converted with warnings."), std::u16string::npos);
+    EXPECT_NE(text.find(u"C:\\Mail\\Locked\\ (permission denied)"), std::u16string::npos);
+    EXPECT_NE(text.find(u"Every file is accounted for in the report " + report.reportPath), std::u16string::npos);
+}
+
+// A full disk: the run stops at the first failed write; what the last commit
+// holds is converted, the rest is named with the cause, nothing is counted
+// twice or passed over.
+TEST_F(RunTest, FullDiskStopsTheRunAndCountsOnlyWhatTheStoreHolds) {
+    for (int i = 0; i < 8; ++i) host.rows.push_back(u"C:\\Mail\\m" + fromUtf8(std::to_string(i)) + u".eml");
+    host.rows.erase(host.rows.begin());
+    memory.onCreate = [](MemoryStore& s) {
+        s.commitEveryMessages = 2;
+        s.roomForMessages = 3;
+    };
+    auto report = convert();
+    ASSERT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.messagesConverted, 2);
+    EXPECT_EQ(store().committedCount(), 2u);
+    ASSERT_EQ(report.failures.size(), 6u);
+    EXPECT_EQ(report.failures[0].row, 2);  // saved, then lost with the failed commit
+    EXPECT_NE(report.failures[0].reason.find("no space left on the device"), std::string::npos);
+    EXPECT_NE(report.failures[1].reason.find("no space left on the device"), std::string::npos);
+    EXPECT_EQ(report.failures[2].reason.rfind("the run stopped before this file: ", 0), 0u);
+    EXPECT_NE(report.storeFailure.find("no space left on the device"), std::string::npos);
+    // It stopped: no write was tried after the first that failed.
+    EXPECT_EQ(host.perRow.size(), 4u);
+
+    ASSERT_EQ(host.prompts_.boxes.size(), 1u);
+    EXPECT_EQ(host.prompts_.boxes[0].icon, quillmere::BoxIcon::Critical);
+    EXPECT_NE(host.prompts_.boxes[0].text.find(u"no space left on the device"), std::u16string::npos);
+    EXPECT_NE(host.prompts_.boxes[0].text.find(u"It holds 2 of the 8 messages"), std::u16string::npos);
+    auto lines = reportLines(report);
+    EXPECT_EQ(lines.back(), "2 of 8 messages converted (0 with warnings), 6 not converted, 0 folders not listed.");
+}
+
+TEST_F(RunTest, ErrorPathBoxEndsWithTheCauseAndTheReportNamesEveryRow) {
+    host.rows = {u"C:\\Mail\\a.eml", u"\\\\server\\share\\b.eml"};
+    auto report = convert();
+    ASSERT_EQ(report.outcome, RunReport::Outcome::ErrorPath);
+    ASSERT_EQ(host.prompts_.boxes.size(), 1u);
+    const auto& text = host.prompts_.boxes[0].text;
+    EXPECT_EQ(text.substr(text.rfind(u"\r\n") + 2), fromUtf8(report.errorReason));
+    EXPECT_NE(report.errorReason.find("server"), std::string::npos);
+    auto lines = reportLines(report);
+    size_t notConverted = 0;
+    for (auto& l : lines) notConverted += l.rfind("not converted\t", 0) == 0;
+    EXPECT_EQ(notConverted, 2u);
+    EXPECT_EQ(lines.back().rfind("Stopped (", 0), 0u);
+}
+
+TEST_F(RunTest, StoreThatCannotBeCreatedNamesItsCause) {
+    memory.failCreate = "cannot create " + (destination / "x.pst").string() + ": permission denied";
+    host.rows = {u"C:\\Mail\\a.eml"};
+    auto report = convert();
+    ASSERT_EQ(report.outcome, RunReport::Outcome::ErrorPath);
+    EXPECT_TRUE(report.pstPath.empty());  // no store of this run exists
+    ASSERT_EQ(host.prompts_.boxes.size(), 1u);
+    EXPECT_NE(host.prompts_.boxes[0].text.find(u"\r\ncannot create "), std::u16string::npos);
+    EXPECT_NE(host.prompts_.boxes[0].text.find(u"permission denied"), std::u16string::npos);
 }

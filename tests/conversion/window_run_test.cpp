@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "conversion/outlook_face.h"
+#include "selection/std_file_system.h"
 #include "scripted_prompts.h"
 #include "source_tree.h"
 #include "store_inspection.h"
@@ -275,4 +276,73 @@ TEST_F(WindowRunTest, OpenMapiFolderFindsTheNewStoresFoldersDuringTheRun) {
     convert();
     EXPECT_EQ(found, fs::path(prefix()).begin()->u16string());
     EXPECT_EQ(missing, u"none");
+}
+
+// The window keeps its walk (it stops at a refused folder with its box);
+// the run's closing box then names that folder and the report, which
+// accounts for the folder and every listed file.
+TEST_F(WindowRunTest, ClosingBoxNamesTheRefusedFolderAndTheReport) {
+    struct RefusingFolder : quillmere::Folder {
+        std::vector<std::u16string> subFolderNames() override {
+            throw quillmere::FileSystemError(quillmere::FileSystemFailure::PermissionDenied, "refused",
+                                             "permission denied");
+        }
+        std::vector<std::u16string> fileNames() override { return {}; }
+    };
+    struct PartlyRefusing : quillmere::StdFileSystem {
+        std::unique_ptr<quillmere::Folder> getFolder(const std::u16string& path) override {
+            if (path.ends_with(u"/Locked/")) return std::make_unique<RefusingFolder>();
+            return StdFileSystem::getFolder(path);
+        }
+    };
+    window->setFileSystemFactory([] { return std::make_unique<PartlyRefusing>(); });
+    write("a.eml", sampleMessage("Alpha"));
+    write("Locked/b.eml", sampleMessage("Beta"));
+    write("Mail/c.eml", sampleMessage("Gamma"));
+    addFolder(base / "src" / "Mail");
+    addFolder(base / "src");
+    ASSERT_EQ(prompts.messages.size(), 3u);
+    EXPECT_EQ(prompts.messages[1].text, u"Please Select Correct Store Folder.");
+    convert();
+
+    auto boxes = boxesTitled(u"Quillmere");
+    ASSERT_EQ(boxes.size(), 4u);
+    const auto& text = boxes[3].text;
+    const std::u16string locked = (base / "src" / "Locked").u16string() + u"/";
+    EXPECT_NE(text.find(u"1 folder(s) could not be listed"), std::u16string::npos) << text.size();
+    EXPECT_NE(text.find(locked + u" (permission denied)"), std::u16string::npos);
+    ASSERT_EQ(stores().size(), 1u);
+    fs::path report = stores()[0];
+    report.replace_extension(".txt");
+    EXPECT_NE(text.find(u"Every file is accounted for in the report " + report.u16string()), std::u16string::npos);
+    std::ifstream in(report);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(all.find("folder not listed\t\t" + (base / "src" / "Locked").string() + "/\tpermission denied"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("2 of 2 messages converted (0 with warnings), 0 not converted, 1 folder not listed."),
+              std::string::npos)
+        << all;
+
+    // A clear forgets the folders the earlier adds could not list.
+    prompts.answers.push_back(true);
+    QTest::mouseClick(window->cmdClear1, Qt::LeftButton);
+    EXPECT_TRUE(window->unlistedFolders.empty());
+}
+
+// The error path keeps its box, with the true cause as its last line.
+TEST_F(WindowRunTest, OutlookErrorBoxEndsWithTheCause) {
+    write("Mail/a.eml", sampleMessage("Alpha"));
+    addFolder(base / "src");
+    std::ofstream(base / "plainfile") << "x";
+    prompts.folders.push_back((base / "plainfile" / "out").u16string());
+    convert(false);
+    auto errors = boxesTitled(u"Outlook Error");
+    ASSERT_EQ(errors.size(), 1u);
+    const auto& text = errors[0].text;
+    EXPECT_EQ(text.rfind(u"Outlook Session Creation Error !\r\nCheck if Outlook is installed and configured.\r\n", 0), 0u);
+    const auto last = text.substr(text.rfind(u"\r\n") + 2);
+    EXPECT_NE(last.find((base / "plainfile" / "out").u16string()), std::u16string::npos);
+    EXPECT_NE(last.find(u"a part of the path is not a folder"), std::u16string::npos);
+    EXPECT_EQ(last.find(u".partial"), std::u16string::npos);
 }

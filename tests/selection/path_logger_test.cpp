@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -336,6 +342,42 @@ TEST(PathLoggerOnDisk, RefusedSubfolderOnDiskShowsMessageAndKeepsWhatCameBefore)
     EXPECT_EQ(result & 4, 0) << "the partial result was not kept";
 }
 
+// A folder whose path is longer than the system takes cannot be listed; the
+// walk that goes on names it with that cause and keeps its siblings.
+TEST(PathLoggerOnDisk, FolderBeyondThePathLimitIsNamedWhenTheWalkGoesOn)
+{
+    TempTree tree;
+    tree.file("Near/a.eml");
+    // Nested 200-character names, made relative to an open folder so that no
+    // path handed to the system is too long while making them.
+    const std::string name(200, 'd');
+    int fd = ::open((tree.root() / "Near").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < 22; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+        int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    ::close(::openat(fd, "deep.eml", O_WRONLY | O_CREAT, 0644));
+    ::close(fd);
+    tree.file("Zeta/z.eml");
+
+    pathLogger walker;
+    walker.PathLogInit();
+    walker.goOnAfterFailures(true);
+    walker.LogPath(tree.rootText());
+    ASSERT_FALSE(walker.refusedEntries().empty());
+    EXPECT_EQ(walker.refusedEntries()[0].cause, "the path is longer than the system allows");
+    const auto files = walker.fullFileNames()->values();
+    EXPECT_NE(std::find(files.begin(), files.end(), tree.rootEntry() + u"Zeta/z.eml"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), tree.rootEntry() + u"Near/a.eml"), files.end());
+
+    // rm takes the same care when removing it; the tree's own clean-up would not.
+    EXPECT_EQ(std::system(("rm -rf '" + (tree.root() / "Near").string() + "'").c_str()), 0);
+}
+
 // ---- Walks of a scripted tree: fixed listing order and injected failures ----
 
 class PathLoggerScripted : public ::testing::Test {
@@ -407,6 +449,39 @@ TEST_F(PathLoggerScripted, OtherFailuresStopSilently)
     EXPECT_TRUE(walk.messages.empty());
     EXPECT_EQ(walk.walker.lastFailure(), WalkFailure::Other);
     EXPECT_EQ(walk.walker.fullFileNames()->values(), (std::vector<std::u16string>{u"/r/r1", u"/r/r2", u"/r/A/a1"}));
+}
+
+TEST_F(PathLoggerScripted, StoppedWalkNamesTheFolderThatEndedIt)
+{
+    walk.fs->refused.insert(u"/r/B/");
+    walk.walker.PathLogInit();
+    walk.walker.LogPath(u"/r");
+    ASSERT_EQ(walk.walker.refusedEntries().size(), 1u);
+    EXPECT_EQ(walk.walker.refusedEntries()[0].path, u"/r/B/");
+    EXPECT_EQ(walk.walker.refusedEntries()[0].cause, "refused");
+}
+
+// The headless converter's walk: refused and broken folders are passed over
+// (with their subfolders, which cannot be known) and named, and every other
+// folder is walked in the same order as ever.
+TEST_F(PathLoggerScripted, GoingOnPassesOverFailedFoldersAndNamesThem)
+{
+    walk.fs->refused.insert(u"/r/A/");
+    walk.fs->broken.insert(u"/r/B/B1/");
+    walk.walker.PathLogInit();
+    walk.walker.goOnAfterFailures(true);
+    walk.walker.LogPath(u"/r");
+
+    EXPECT_TRUE(walk.messages.empty()) << "the caller names the folders, not a box";
+    EXPECT_EQ(walk.walker.fullFileNames()->values(),
+              (std::vector<std::u16string>{u"/r/r1", u"/r/r2", u"/r/C/c1", u"/r/B/B2/z"}));
+    EXPECT_EQ(keysOf(*walk.walker.fullFileNames()),
+              (std::vector<std::u16string>{u"K1", u"K2", u"K3", u"K4"}));
+    ASSERT_EQ(walk.walker.refusedEntries().size(), 2u);
+    EXPECT_EQ(walk.walker.refusedEntries()[0].path, u"/r/A/");
+    EXPECT_EQ(walk.walker.refusedEntries()[1].path, u"/r/B/B1/");
+    EXPECT_EQ(walk.walker.refusedEntries()[1].cause, "input/output error");
+    EXPECT_EQ(walk.walker.Count(), 5);
 }
 
 TEST_F(PathLoggerScripted, NamesEqualButForCaseAreDuplicateKeysNever)

@@ -4,8 +4,10 @@
 // DEST, with the same run as the window. Without arguments it converts the
 // bundled sample store into ./out/.
 //
-// Exit status: 0 every message converted, 1 some were not, 2 nothing could
-// be converted (bad arguments, no messages, the store could not be made).
+// Exit status: 0 every message converted, 1 some were not (or a folder could
+// not be listed, or the run was interrupted), 2 nothing could be converted
+// (bad arguments, no messages, the store could not be made or written).
+// Every run that made a store leaves its report beside it.
 
 #include <unistd.h>
 
@@ -26,6 +28,7 @@
 #include "selection/path_logger.h"
 #include "util/path_helpers.h"
 #include "util/platform_path.h"
+#include "util/system_error_text.h"
 
 namespace fs = std::filesystem;
 using namespace conversion;
@@ -56,20 +59,31 @@ fs::path defaultSource(const char* argv0) {
     return fs::absolute("samples");
 }
 
-std::vector<std::u16string> listMessages(const fs::path& source) {
+struct Listing {
+    std::vector<std::u16string> rows;
+    std::vector<ListingFailure> refused;
+};
+
+// Every .eml file below `source`; a folder that cannot be listed is named
+// and the walk goes on with the others.
+Listing listMessages(const fs::path& source) {
     quillmere::pathLogger walker;
-    walker.setMessageHandler([&](const std::u16string& text) {
-        std::fprintf(stderr, "%s (%s)\n", toUtf8(text).c_str(), source.string().c_str());
-    });
     walker.PathLogInit();
     walker.fullFileNamesOnly(true);
+    walker.goOnAfterFailures(true);
     walker.LogPath(quillmere::EnsureTrailingSeparator(fromPath(source)));
     auto files = walker.fullFileNames();
+    Listing listing;
+    for (const auto& refused : walker.refusedEntries()) listing.refused.push_back({refused.path, refused.cause});
     walker.Terminate();
-    std::vector<std::u16string> rows;
     for (const auto& file : *files)
-        if (quillmere::IsMessageFilePath(file)) rows.push_back(file);
-    return rows;
+        if (quillmere::IsMessageFilePath(file)) listing.rows.push_back(file);
+    return listing;
+}
+
+void printRefused(const std::vector<ListingFailure>& refused) {
+    for (const auto& r : refused)
+        std::fprintf(stderr, "quillmere-convert: cannot list %s: %s\n", toUtf8(r.folder).c_str(), r.reason.c_str());
 }
 
 std::string megabytes(uintmax_t bytes) {
@@ -110,25 +124,37 @@ int main(int argc, char** argv) {
         return 2;
     }
     fs::create_directories(destination, ec);
-    if (!fs::is_directory(destination, ec)) {
-        std::fprintf(stderr, "quillmere-convert: cannot create the folder %s\n", destination.string().c_str());
+    if (!fs::is_directory(destination)) {
+        std::fprintf(stderr, "quillmere-convert: cannot create the folder %s: %s\n", destination.string().c_str(),
+                     ec ? quillmere::systemErrorText(ec.value()).c_str() : "a file of that name is in the way");
         return 2;
     }
 
+    // Lines, not blocks: the progress and the messages on stderr stay in
+    // order when both go to one file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     auto started = std::chrono::steady_clock::now();
-    auto rows = listMessages(source);
-    if (rows.empty()) {
-        std::fprintf(stderr, "quillmere-convert: no .eml files below %s\n", source.string().c_str());
+    auto listing = listMessages(source);
+    printRefused(listing.refused);
+    if (listing.rows.empty()) {
+        std::fprintf(stderr, "quillmere-convert: no .eml files below %s%s\n", source.string().c_str(),
+                     listing.refused.empty() ? "" : " in the folders that could be listed");
         return 2;
     }
-    std::printf("%zu messages below %s\n", rows.size(), source.string().c_str());
+    std::printf("%zu messages below %s\n", listing.rows.size(), source.string().c_str());
 
+    // Closing the terminal or being asked to stop ends the run as Ctrl-C
+    // does: the message in hand is finished, the store committed, the
+    // report completed. Output to a closed terminal then fails quietly.
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+    std::signal(SIGHUP, onInterrupt);
+    std::signal(SIGPIPE, SIG_IGN);
 
     ProgressLine progress(stdout, isatty(fileno(stdout)) != 0, quiet);
-    TerminalPrompts prompts(fromPath(destination), stderr);
-    TerminalHost host(std::move(rows), prompts, progress, interrupted);
+    TerminalPrompts prompts(fromPath(destination), stderr, &progress);
+    TerminalHost host(std::move(listing.rows), prompts, progress, interrupted);
+    host.setListingFailures(std::move(listing.refused));
     ComponentRegistry components;
     registerStoreComponents(components, makeFileProfile());
     RunFields fields;
@@ -136,19 +162,32 @@ int main(int argc, char** argv) {
     progress.finish();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
+    std::fflush(stdout);
+    auto printReport = [&] {
+        if (!report.reportPath.empty()) std::printf("Report: %s\n", toUtf8(report.reportPath).c_str());
+        if (!report.reportFailure.empty())
+            std::fprintf(stderr, "quillmere-convert: %s\n", report.reportFailure.c_str());
+    };
     if (report.outcome == RunReport::Outcome::ErrorPath || report.outcome == RunReport::Outcome::Cancelled) {
         std::fprintf(stderr, "quillmere-convert: the store could not be prepared: %s\n", report.errorReason.c_str());
-        if (!report.pstPath.empty()) std::fprintf(stderr, "  (%s was left empty)\n", toUtf8(report.pstPath).c_str());
+        if (!report.pstPath.empty())
+            std::fprintf(stderr, "  the new store %s holds none of the messages\n", toUtf8(report.pstPath).c_str());
+        printReport();
         return 2;
     }
     fields.rdoSession.reset();
 
     uintmax_t bytes = fs::file_size(toPath(report.pstPath), ec);
     if (ec) bytes = 0;
-    std::printf("%s%d of %d messages converted into %d folders, %zu failed\n",
+    std::printf("%s%d of %d messages converted into %d folders, %zu not converted, %zu with warnings",
                 report.outcome == RunReport::Outcome::Interrupted ? "Interrupted: " : "", report.messagesConverted,
-                report.rows, report.foldersCreated, report.failures.size());
+                report.rows, report.foldersCreated, report.failures.size(), report.warned.size());
+    if (!report.listingFailures.empty()) std::printf(", %zu folders not listed", report.listingFailures.size());
+    std::printf("\n");
+    if (!report.storeFailure.empty()) std::printf("The store could not be written: %s\n", report.storeFailure.c_str());
     std::printf("%s, %s in %.1f s\n", toUtf8(report.pstPath).c_str(), megabytes(bytes).c_str(), seconds);
-    if (!report.storeFailure.empty()) return 2;
-    return report.failures.empty() && report.outcome == RunReport::Outcome::Finished ? 0 : 1;
+    printReport();
+    std::fflush(stdout);
+    if (!report.storeFailure.empty() && report.messagesConverted == 0) return 2;
+    return report.clean() && report.outcome == RunReport::Outcome::Finished ? 0 : 1;
 }

@@ -7,7 +7,10 @@ namespace conversion::headless {
 void TerminalPrompts::message(const std::u16string& text, quillmere::BoxIcon icon, const std::u16string& title) {
     std::string lines = toUtf8(text);
     for (size_t at; (at = lines.find("\r\n")) != std::string::npos;) lines.replace(at, 2, "\n  ");
+    if (progress_) progress_->finish();
+    std::fflush(stdout);
     std::fprintf(out_, "%s: %s\n", toUtf8(title).c_str(), lines.c_str());
+    std::fflush(out_);
 }
 
 bool TerminalPrompts::confirm(const std::u16string& text, const std::u16string& title) { return true; }

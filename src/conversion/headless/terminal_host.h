@@ -13,7 +13,9 @@ namespace conversion::headless {
 
 class TerminalPrompts : public quillmere::Prompts {
 public:
-    TerminalPrompts(std::u16string destination, std::FILE* out) : destination_(std::move(destination)), out_(out) {}
+    // Messages go to `out`, after `progress` (if any) has ended its line.
+    TerminalPrompts(std::u16string destination, std::FILE* out, ProgressLine* progress = nullptr)
+        : destination_(std::move(destination)), out_(out), progress_(progress) {}
     void message(const std::u16string& text, quillmere::BoxIcon icon, const std::u16string& title) override;
     bool confirm(const std::u16string& text, const std::u16string& title) override;
     std::u16string browseForFolder(const std::u16string& title) override { return destination_; }
@@ -21,6 +23,7 @@ public:
 private:
     std::u16string destination_;
     std::FILE* out_;
+    ProgressLine* progress_;
 };
 
 class TerminalHost : public RunHost {
@@ -42,8 +45,11 @@ public:
     void setProgressValue(float value) override;
     void setConvertEnabled(bool enabled) override {}
     std::vector<std::u16string>& folderPaths() override { return folderPaths_; }
+    std::vector<ListingFailure> listingFailures() const override { return listingFailures_; }
+    void setListingFailures(std::vector<ListingFailure> failures) { listingFailures_ = std::move(failures); }
 
 private:
+    std::vector<ListingFailure> listingFailures_;
     std::vector<std::u16string> rows_;
     TerminalPrompts& prompts_;
     ProgressLine& progress_;

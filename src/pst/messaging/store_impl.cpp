@@ -20,6 +20,7 @@ StoreError::Kind kindOf(ndb::NdbError::Kind k) {
         case ndb::NdbError::Kind::DiskFull: return StoreError::Kind::DiskFull;
         case ndb::NdbError::Kind::Closed: return StoreError::Kind::Closed;
         case ndb::NdbError::Kind::InvalidArgument: return StoreError::Kind::InvalidArgument;
+        case ndb::NdbError::Kind::Exists: return StoreError::Kind::FileExists;
         default: return StoreError::Kind::Io;
     }
 }
@@ -62,7 +63,7 @@ Bytes newProviderUid() {
 std::unique_ptr<Store> Store::create(const std::filesystem::path& file, const std::u16string& displayName,
                                      const StoreOptions& options) {
     return guarded([&]() -> std::unique_ptr<Store> {
-        auto ndb = ndb::NdbWriter::create(file, cryptOf(options.encoding));
+        auto ndb = ndb::NdbWriter::createStaged(file, cryptOf(options.encoding), options.nextFreeName);
         auto store = std::make_unique<messaging::StoreImpl>(std::move(ndb), displayName, options);
         store->initialize();
         return store;
@@ -281,6 +282,7 @@ MessageId StoreImpl::addMessage(FolderId folderId, const MessageContent& message
         f.contents->addRow(nid, row);
         ++f.contentCount;
         if (!written.read) ++f.unreadCount;
+        ++addedMessages_;
         f.pcDirty = f.contentsDirty = true;
         if (f.parent != f.nid) folders_.at(f.parent).hierarchyDirty = true;
         commitIfDue();
@@ -302,7 +304,9 @@ void StoreImpl::commit() {
             ltp::NodeBlocks b = names_.write(*ndb_);
             ndb_->putNode(kNidNameToIdMap, b.data, b.subnode, 0);
         }
+        const uint64_t added = addedMessages_;
         ndb_->commit();
+        committedMessages_ = added;
         lastCommit_ = std::chrono::steady_clock::now();
         return 0;
     });

@@ -22,6 +22,8 @@ public:
     void initialize();
 
     std::u16string displayName() const override { return displayName_; }
+    std::filesystem::path file() const override { return ndb_->path(); }
+    uint64_t committedMessages() const override { return committedMessages_; }
     Bytes recordKey() const override { return recordKey_; }
     Bytes entryId(uint32_t nid) const override;
     FolderId rootFolder() const override { return format::kNidRootFolder; }
@@ -54,6 +56,8 @@ private:
     std::map<ndb::Nid, FolderState> folders_;
     std::chrono::steady_clock::time_point lastCommit_;
     bool open_ = true;
+    uint64_t addedMessages_ = 0;
+    uint64_t committedMessages_ = 0;
 };
 
 }  // namespace pst::messaging

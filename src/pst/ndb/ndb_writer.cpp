@@ -80,7 +80,17 @@ public:
             if (!closed_) file_.close();
         } catch (...) {
         }
+        dropIfUnnamed();
     }
+
+    // Named at the first commit() or close() (see NdbWriter::createStaged).
+    void stage(std::filesystem::path finalPath, bool nextFreeName) {
+        finalPath_ = std::move(finalPath);
+        nextFreeName_ = nextFreeName;
+        staged_ = true;
+    }
+
+    std::filesystem::path path() const override { return file_.path(); }
 
     void initialize() {
         guarded([&] {
@@ -265,6 +275,7 @@ public:
     void commit() override {
         guarded([&] {
             commitNow();
+            nameIfStaged();
             return 0;
         });
     }
@@ -276,10 +287,12 @@ public:
         if (broken_) {
             closed_ = true;
             file_.close();
-            throw NdbError(brokenKind_, "writer failed earlier; the file holds its last commit");
+            dropIfUnnamed();
+            throw NdbError(brokenKind_, brokenMessage());
         }
         guarded([&] {
             commitNow();
+            nameIfStaged();
             return 0;
         });
         closed_ = true;
@@ -314,16 +327,47 @@ public:
             if (e.kind() == NdbError::Kind::Io || e.kind() == NdbError::Kind::DiskFull) {
                 broken_ = true;
                 brokenKind_ = e.kind();
+                brokenCause_ = e.what();
+                // No more is written: the space reserved ahead goes back at
+                // once, where a report of the failure may need it.
+                file_.releaseReservation();
             }
             throw;
         }
     }
 
 private:
+    void nameIfStaged() {
+        if (!staged_) return;
+        for (int n = 1; n <= kMaxNameNumber; ++n) {
+            if (file_.renameNoReplace(n == 1 ? finalPath_ : numberedName(finalPath_, n))) {
+                staged_ = false;
+                return;
+            }
+            if (!nextFreeName_) break;
+        }
+        throw NdbError(NdbError::Kind::Exists, "cannot create " + finalPath_.string() + ": the file exists");
+    }
+
+    static std::filesystem::path numberedName(const std::filesystem::path& file, int n) {
+        return file.parent_path() / (file.stem().string() + " (" + std::to_string(n) + ")" + file.extension().string());
+    }
+
+    // A staged file that never got its name holds nothing anyone asked for.
+    void dropIfUnnamed() {
+        if (!staged_) return;
+        staged_ = false;
+        std::error_code ignored;
+        std::filesystem::remove(file_.path(), ignored);
+    }
+
     void checkUsable() const {
         if (closed_) throw NdbError(NdbError::Kind::Closed, "writer is closed");
-        if (broken_) throw NdbError(brokenKind_, "writer failed earlier; the file holds its last commit");
+        if (broken_) throw NdbError(brokenKind_, brokenMessage());
     }
+
+    // Every later call names the first failure, which is the true cause.
+    std::string brokenMessage() const { return brokenCause_ + " (the file holds its last commit)"; }
 
     uint64_t allocate(uint64_t size, uint64_t align) {
         const uint32_t before = space_.sectionCount();
@@ -565,6 +609,11 @@ private:
     bool closed_ = false;
     bool broken_ = false;
     NdbError::Kind brokenKind_ = NdbError::Kind::Io;
+    std::string brokenCause_;
+    static constexpr int kMaxNameNumber = 9999;
+    std::filesystem::path finalPath_;
+    bool staged_ = false;
+    bool nextFreeName_ = false;
 };
 
 void TreeBuilder::add(std::span<const uint8_t> block) { addExisting(w_.writeBlock(block, false), block.size()); }
@@ -619,6 +668,29 @@ std::unique_ptr<NdbWriter> NdbWriter::create(const std::filesystem::path& file, 
         throw;
     }
     return w;
+}
+
+std::unique_ptr<NdbWriter> NdbWriter::createStaged(const std::filesystem::path& file, CryptMethod crypt,
+                                                   bool nextFreeName) {
+    // A temporary name of this process; another run may be staging the same
+    // name in the same folder.
+    for (int n = 1;; ++n) {
+        std::filesystem::path temporary = file;
+        temporary += ".partial" + (n == 1 ? std::string() : "-" + std::to_string(n));
+        std::unique_ptr<NdbWriter> w;
+        try {
+            w = create(temporary, crypt);
+        } catch (const NdbError& e) {
+            if (e.kind() == NdbError::Kind::Exists && n < 1000) continue;
+            // The user knows the file by its own name.
+            std::string what = e.what();
+            if (auto at = what.find(temporary.string()); at != std::string::npos)
+                what.replace(at, temporary.string().size(), file.string());
+            throw NdbError(e.kind(), what);
+        }
+        static_cast<Writer&>(*w).stage(file, nextFreeName);
+        return w;
+    }
 }
 
 }  // namespace pst::ndb

@@ -39,7 +39,7 @@ struct SubnodeEntry {
 // The last committed state on disk stays intact.
 class NdbError : public std::runtime_error {
 public:
-    enum class Kind { Io, DiskFull, Closed, InvalidArgument };
+    enum class Kind { Io, DiskFull, Closed, InvalidArgument, Exists };
     NdbError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
     Kind kind() const { return kind_; }
 private:
@@ -50,7 +50,17 @@ class NdbWriter {
 public:
     // Creates a new file (fails if it exists) with an empty NDB and commits it.
     static std::unique_ptr<NdbWriter> create(const std::filesystem::path& file, CryptMethod crypt);
+    // The same, written under a temporary name beside `file` that the first
+    // commit() or close() turns into `file`; when that name is taken, into
+    // the next free "name (2).pst", "name (3).pst"... if `nextFreeName`, else
+    // that commit fails with Exists. So no unreadable file ever carries the
+    // name, and a writer dropped before that commit leaves no file behind.
+    static std::unique_ptr<NdbWriter> createStaged(const std::filesystem::path& file, CryptMethod crypt,
+                                                   bool nextFreeName);
     virtual ~NdbWriter() = default;
+
+    // The file's name now (the temporary one until a staged file is named).
+    virtual std::filesystem::path path() const { return {}; }
 
     // --- data ------------------------------------------------------------
     // Any size: one data block up to kMaxBlockPayload bytes, else an XBLOCK

@@ -1,17 +1,33 @@
 #include "pst/ndb/pst_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "pst/ndb/ndb_writer.h"
+#include "util/system_error_text.h"
 
 namespace pst::ndb {
 
 namespace {
 constexpr size_t kBufferCapacity = 1 << 20;
-constexpr uint64_t kReserveStep = 16 << 20;
+// Disk space is reserved ahead of the file's end by as much as the file
+// holds already, within these bounds: a small store asks a small volume for
+// little, a large one does not ask at every step.
+constexpr uint64_t kMinReserveAhead = 256 << 10;
+constexpr uint64_t kMaxReserveAhead = 16 << 20;
+
+bool isDiskFull(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
+
+void syncFolderOf(const std::filesystem::path& file) {
+    int fd = ::open(file.parent_path().empty() ? "." : file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
 }
 
 PstFile::PstFile(const std::filesystem::path& path) : path_(path) {
@@ -25,9 +41,8 @@ PstFile::~PstFile() {
 }
 
 void PstFile::fail(const char* what, int err) {
-    auto kind = (err == ENOSPC || err == EDQUOT || err == EFBIG) ? NdbError::Kind::DiskFull
-                                                                  : NdbError::Kind::Io;
-    throw NdbError(kind, std::string(what) + " " + path_.string() + ": " + std::strerror(err));
+    auto kind = isDiskFull(err) ? NdbError::Kind::DiskFull : err == EEXIST ? NdbError::Kind::Exists : NdbError::Kind::Io;
+    throw NdbError(kind, std::string(what) + " " + path_.string() + ": " + quillmere::systemErrorText(err));
 }
 
 void PstFile::pwriteAll(uint64_t offset, const uint8_t* data, size_t size) {
@@ -96,18 +111,74 @@ void PstFile::flush() {
 void PstFile::extendTo(uint64_t size) {
     if (fd_ < 0) throw NdbError(NdbError::Kind::Closed, "file is closed");
     if (size <= size_) return;
-    // Reserve disk blocks ahead in large steps, so that a full disk shows
-    // here rather than as a failed write somewhere in the middle, then set
-    // the size itself, which is cheap over reserved blocks.
-    if (size > reserved_) {
-        uint64_t want = std::max(size, reserved_ + kReserveStep);
-        int err = ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(reserved_),
-                              static_cast<off_t>(want - reserved_));
-        if (err != 0 && errno != EOPNOTSUPP && errno != ENOSYS) fail("cannot extend", errno);
-        reserved_ = want;
-    }
+    // A full disk shows here rather than as a failed write somewhere in the
+    // middle; setting the size itself is cheap over reserved blocks.
+    if (size > reserved_) reserve(size);
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) fail("cannot extend", errno);
     size_ = size;
+}
+
+void PstFile::reserve(uint64_t size) {
+    if (!canReserve_) return;
+    const uint64_t ahead = std::clamp(size, kMinReserveAhead, kMaxReserveAhead);
+    for (uint64_t want : {size + ahead, size}) {
+        if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(reserved_),
+                        static_cast<off_t>(want - reserved_)) == 0) {
+            reserved_ = want;
+            return;
+        }
+        if (errno == EOPNOTSUPP || errno == ENOSYS) {
+            canReserve_ = false;
+            return;
+        }
+        // Room for what is needed now but not for the step ahead: take that.
+        if (!isDiskFull(errno)) break;
+    }
+    fail("cannot extend", errno);
+}
+
+void PstFile::releaseReservation() {
+    if (fd_ < 0 || reserved_ <= size_) return;
+    // Blocks reserved past the end go with a truncation to the same size on
+    // most file systems; a hole punched there catches the others.
+    ::ftruncate(fd_, static_cast<off_t>(size_));
+    ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(size_),
+                static_cast<off_t>(reserved_ - size_));
+    reserved_ = size_;
+}
+
+bool PstFile::renameNoReplace(const std::filesystem::path& to) {
+    if (fd_ < 0) throw NdbError(NdbError::Kind::Closed, "file is closed");
+    int err = 0;
+    if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        path_ = to;
+        syncFolderOf(path_);
+        return true;
+    }
+    err = errno;
+    if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+        // A file system without the no-replace rename: a hard link also
+        // refuses a taken name.
+        if (::link(path_.c_str(), to.c_str()) == 0) {
+            ::unlink(path_.c_str());
+            path_ = to;
+            syncFolderOf(path_);
+            return true;
+        }
+        err = errno;
+        if (err == EPERM || err == EOPNOTSUPP) {
+            std::error_code ec;
+            if (std::filesystem::exists(to, ec)) return false;
+            if (::rename(path_.c_str(), to.c_str()) == 0) {
+                path_ = to;
+                syncFolderOf(path_);
+                return true;
+            }
+            err = errno;
+        }
+    }
+    if (err == EEXIST) return false;
+    fail("cannot rename", err);
 }
 
 void PstFile::sync() {
@@ -118,6 +189,7 @@ void PstFile::sync() {
 void PstFile::close() {
     if (fd_ < 0) return;
     buffer_.clear();
+    releaseReservation();
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && errno != EINTR) fail("cannot close", errno);

@@ -1,7 +1,8 @@
 #pragma once
 // The file under a writer: positioned writes gathered into one sequential
 // buffer, reads of what was written, size changes and durability barriers.
-// Every failure is an NdbError: DiskFull for ENOSPC/EDQUOT/EFBIG, Io else.
+// Every failure is an NdbError: DiskFull for ENOSPC/EDQUOT/EFBIG, Exists
+// for a name that is taken, Io else; its text names the cause in plain words.
 
 #include <cstdint>
 #include <filesystem>
@@ -24,14 +25,24 @@ public:
     void writeNow(uint64_t offset, std::span<const uint8_t> data);
     void read(uint64_t offset, std::span<uint8_t> out);
     void flush();
-    // Makes the file at least `size` bytes long, reserving the space.
+    // Makes the file at least `size` bytes long, reserving disk space ahead
+    // of it in proportion to what the file holds already.
     void extendTo(uint64_t size);
+    // Gives the file the name `to` unless a file of that name exists (then
+    // false), and makes the new name durable.
+    bool renameNoReplace(const std::filesystem::path& to);
+    const std::filesystem::path& path() const { return path_; }
+    // Gives back the disk space reserved past the end of the file.
+    void releaseReservation();
     // flush() and then wait until everything written is on the disk.
     void sync();
-    void close();  // no flush; the caller decides what is durable
+    // No flush (the caller decides what is durable); the disk space reserved
+    // past the end of the file is given back.
+    void close();
 
 private:
     void pwriteAll(uint64_t offset, const uint8_t* data, size_t size);
+    void reserve(uint64_t size);
     [[noreturn]] void fail(const char* what, int err);
 
     int fd_ = -1;
@@ -40,6 +51,7 @@ private:
     uint64_t bufferOffset_ = 0;
     uint64_t size_ = 0;
     uint64_t reserved_ = 0;  // disk blocks reserved up to here
+    bool canReserve_ = true;
 };
 
 }  // namespace pst::ndb

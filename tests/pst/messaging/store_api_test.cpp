@@ -79,8 +79,34 @@ TEST(StoreApi, ExistingFileIsNotOverwritten) {
     auto path = dir.file("a.pst");
     Store::create(path, u"Mail")->close();
     auto size = std::filesystem::file_size(path);
-    EXPECT_THROW(Store::create(path, u"Other"), StoreError);
+    EXPECT_EQ(kindOf([&] { Store::create(path, u"Other"); }), StoreError::Kind::FileExists);
     EXPECT_EQ(std::filesystem::file_size(path), size);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
+
+    StoreOptions options;
+    options.nextFreeName = true;
+    auto next = Store::create(path, u"Other", options);
+    EXPECT_EQ(next->file(), path.parent_path() / "a (2).pst");
+    EXPECT_TRUE(std::filesystem::exists(next->file()));
+}
+
+TEST(StoreApi, CommittedMessagesCountsWhatTheFileHolds) {
+    ScratchDir dir;
+    StoreOptions options;
+    options.commitEveryBytes = UINT64_MAX;
+    options.commitEverySeconds = 1e9;
+    auto store = Store::create(dir.file("a.pst"), u"Mail", options);
+    auto inbox = store->createFolder(store->ipmSubtree(), u"Inbox");
+    MessageContent m;
+    m.set(0x0037001F, std::u16string(u"one"));  // PR_SUBJECT_W
+    store->addMessage(inbox, m);
+    store->addMessage(inbox, m);
+    EXPECT_EQ(store->committedMessages(), 0u);
+    store->commit();
+    EXPECT_EQ(store->committedMessages(), 2u);
+    store->addMessage(inbox, m);
+    store->close();
+    EXPECT_EQ(store->committedMessages(), 3u);
 }
 
 TEST(StoreApi, ClosedStoreRefusesWrites) {

@@ -55,7 +55,7 @@ TEST(NdbWriter, CreateRefusesAnExistingFile) {
         NdbWriter::create(file, CryptMethod::Permute);
         FAIL() << "create overwrote a file";
     } catch (const NdbError& e) {
-        EXPECT_EQ(e.kind(), NdbError::Kind::Io);
+        EXPECT_EQ(e.kind(), NdbError::Kind::Exists);
     }
     EXPECT_EQ(std::filesystem::file_size(file), 7u);
 }
