@@ -48,8 +48,13 @@ std::u16string endOfRunText(const RunReport& report) {
              u" messages; the run stopped there.");
     }
     if (!report.failures.empty()) line(failureSummaryText(report.failures));
-    if (!report.warned.empty())
-        line(number(report.warned.size()) + u" message(s) were converted with warnings.");
+    if (!report.warned.empty()) {
+        line(number(report.warned.size()) + u" message(s) were converted with warnings:");
+        for (size_t i = 0; i < report.warned.size() && i < kFailuresListed; ++i)
+            line(report.warned[i].file + u" (" + fromUtf8(joined(report.warned[i].warnings)) + u")");
+        if (report.warned.size() > kFailuresListed)
+            line(u"... and " + number(report.warned.size() - kFailuresListed) + u" more.");
+    }
     if (!report.listingFailures.empty()) {
         line(number(report.listingFailures.size()) + u" folder(s) could not be listed, their messages are not in the list:");
         for (size_t i = 0; i < report.listingFailures.size() && i < kFailuresListed; ++i)

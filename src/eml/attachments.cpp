@@ -34,10 +34,10 @@ const char* extensionForType(std::string_view type) {
     return ".dat";
 }
 
-void setCommon(pst::AttachmentContent& attachment, size_t size, std::string_view type) {
+// The store sets PR_ATTACH_SIZE from what it writes.
+void setCommon(pst::AttachmentContent& attachment, std::string_view type) {
     auto& p = attachment.props;
     p.push_back({PR_ATTACH_MIME_TAG_W, utf8ToUtf16(type)});
-    p.push_back({PR_ATTACH_SIZE, static_cast<int32_t>(std::min<size_t>(size, INT32_MAX))});
     p.push_back({PR_RENDERING_POSITION, int32_t(-1)});
 }
 
@@ -151,14 +151,17 @@ PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16strin
     PendingAttachment pending;
     std::string type = mimeType(GMIME_OBJECT(part));
     std::u16string name = safeFileName(fileNameOf(part));
-    if (name.empty()) name = defaultName.empty() ? madeUpFileName(type, ordinal) : std::u16string(defaultName);
+    if (name.empty()) name = std::u16string(defaultName);
+    // [MS-OXCMAIL] 2.2.3.4.1.1: without a file name, Content-Description names it.
+    if (name.empty()) name = safeFileName(utf8ToUtf16(str(g_mime_object_get_header(GMIME_OBJECT(part), "Content-Description"))));
+    if (name.empty()) name = madeUpFileName(type, ordinal);
 
     pst::Bytes data = decodedBytes(part, warnings);
     auto& attachment = pending.content;
     attachment.props.reserve(12);
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_BY_VALUE});
     setFileNames(attachment, name);
-    setCommon(attachment, data.size(), type);
+    setCommon(attachment, type);
     attachment.props.push_back({PR_ATTACH_DATA_BIN, std::move(data)});
 
     std::string contentId = str(g_mime_object_get_content_id(GMIME_OBJECT(part)));
@@ -179,7 +182,7 @@ PendingAttachment attachmentFromBytes(std::string bytes, std::u16string longName
     auto& attachment = pending.content;
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_BY_VALUE});
     setFileNames(attachment, longName);
-    setCommon(attachment, bytes.size(), type);
+    setCommon(attachment, type);
     attachment.props.push_back({PR_ATTACH_DATA_BIN, pst::Bytes(bytes.begin(), bytes.end())});
     return pending;
 }
@@ -190,9 +193,7 @@ PendingAttachment embeddedMessageAttachment(std::shared_ptr<pst::MessageContent>
     auto& attachment = pending.content;
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG});
     attachment.props.push_back({PR_DISPLAY_NAME_W, displayName.empty() ? std::u16string(u"Untitled Attachment") : displayName});
-    int64_t size = 0;
-    if (auto* value = message->find(PR_MESSAGE_SIZE)) size = std::get<int32_t>(*value);
-    setCommon(attachment, static_cast<size_t>(size), "message/rfc822");
+    setCommon(attachment, "message/rfc822");
     attachment.embedded = std::move(message);
     return pending;
 }

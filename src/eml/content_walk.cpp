@@ -55,6 +55,15 @@ bool isAttachmentDisposition(GMimeObject* object) {
     return disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
 }
 
+std::string withCrlfLineEnds(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
 class Walker {
 public:
     Walker(ParseContext& context, int depth) : context_(context), depth_(depth) {}
@@ -65,8 +74,16 @@ public:
             // Outlook's S/MIME handler looks for exactly this name.
             PendingAttachment blob = attachmentFromPart(GMIME_PART(root), nextOrdinal());
             renameAttachment(blob.content, kSmimeOpaqueName);
+            // Sent as application/octet-stream named *.p7m, it is the same
+            // CMS data ([MS-OXOSMIME] 2.1.3.2).
+            if (mimeType(root) == "application/octet-stream")
+                for (auto& p : blob.content.props)
+                    if (p.tag == pst::tags::PR_ATTACH_MIME_TAG_W) p.value = std::u16string(u"application/pkcs7-mime");
             addAttachment(std::move(blob));
+        } else if (isSmimeClearSigned(root)) {
+            clearSigned(GMIME_MULTIPART(root));
         } else if (root) {
+            reportRoot_ = mimeType(root) == "multipart/report";
             root_ = root;
             walk(root, 0);
         }
@@ -117,6 +134,12 @@ private:
                                               "message/rfc822"));
             return;
         }
+        if (reportRoot_) {
+            std::string type = mimeType(object);
+            if (type == "message/delivery-status" || type == "message/global-delivery-status" ||
+                type == "message/disposition-notification")
+                reportPart(object, type);
+        }
         if (GMIME_IS_MESSAGE_PART(object)) return attachMessage(GMIME_MESSAGE_PART(object));
         if (GMIME_IS_MULTIPART_SIGNED(object)) return signedPart(GMIME_MULTIPART(object), nesting);
         if (GMIME_IS_MULTIPART_ENCRYPTED(object)) return encryptedPart(GMIME_MULTIPART(object), nesting);
@@ -150,6 +173,34 @@ private:
             return;
         }
         addAttachment(attachmentFromBytes(std::move(content), madeUpFileName("text/plain", nextOrdinal()), "text/plain"));
+    }
+
+    // [MS-OXOSMIME] 2.1.3.1: the body comes from the signed content; the
+    // signed entity is kept byte for byte, so that its signature can still
+    // be verified.
+    void clearSigned(GMimeMultipart* multipart) {
+        if (g_mime_multipart_get_count(multipart) > 0) walk(g_mime_multipart_get_part(multipart, 0), 1);
+        GMimeObject* object = GMIME_OBJECT(multipart);
+        std::string entity;
+        if (depth_ == 0 && context_.fileBody) {
+            char* headers = g_mime_object_get_headers(object, nullptr);
+            entity = str(headers);
+            g_free(headers);
+            bool crlf = context_.fileBody->find("\r\n") != std::string_view::npos;
+            if (crlf) entity = withCrlfLineEnds(entity);
+            entity += crlf ? "\r\n" : "\n";
+            entity += *context_.fileBody;
+        } else {
+            entity = serialised(object);
+        }
+        parts_.signedEntity = attachmentFromBytes(std::move(entity), kSmimeOpaqueName, "multipart/signed");
+    }
+
+    void reportPart(GMimeObject* object, const std::string& type) {
+        if (parts_.report || !GMIME_IS_PART(object)) return;
+        std::string content = decodedContent(GMIME_PART(object));
+        if (type == "message/disposition-notification") parts_.report = parseDispositionNotification(content);
+        else parts_.report = parseDeliveryStatus(content);
     }
 
     void leaf(GMimePart* part) {
@@ -354,6 +405,7 @@ private:
     MessageParts parts_;
     int ordinal_ = 0;
     int relatedDepth_ = 0;
+    bool reportRoot_ = false;
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "eml/calendar_meeting.h"
 #include "eml/charset.h"
 #include "eml/parse_context.h"
+#include "eml/reports.h"
 #include "eml/tnef_message.h"
 
 namespace eml {
@@ -30,6 +31,12 @@ struct MessageParts {
     // headers.
     std::string textCharset;
     bool opaqueSmime = false;
+    // An S/MIME clear-signed message: the body and attachments above are
+    // those of the signed content; Outlook keeps only the signed entity,
+    // whole, as its one attachment.
+    std::optional<PendingAttachment> signedEntity;
+    // The fields of a multipart/report's machine-readable part.
+    std::optional<Report> report;
     // What a winmail.dat part carried besides its body and attachments
     // (which are in `plain`, `html` and `attachments` already).
     std::optional<TnefMessage> tnef;

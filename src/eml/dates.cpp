@@ -37,7 +37,10 @@ std::optional<pst::FileTime> parseMailDate(std::string_view text) {
     return fileTimeFromUnix(seconds);
 }
 
-std::optional<pst::FileTime> newestReceivedTime(GMimeHeaderList* headers) {
+namespace {
+
+template <typename Better>
+std::optional<pst::FileTime> receivedTime(GMimeHeaderList* headers, Better better) {
     std::optional<pst::FileTime> newest;
     int count = g_mime_header_list_get_count(headers);
     for (int i = 0; i < count; ++i) {
@@ -48,9 +51,19 @@ std::optional<pst::FileTime> newestReceivedTime(GMimeHeaderList* headers) {
         size_t semicolon = value.rfind(';');
         if (semicolon == std::string::npos) continue;
         auto time = parseMailDate(std::string_view(value).substr(semicolon + 1));
-        if (time && (!newest || time->value > newest->value)) newest = time;
+        if (time && (!newest || better(*time, *newest))) newest = time;
     }
     return newest;
+}
+
+}  // namespace
+
+std::optional<pst::FileTime> newestReceivedTime(GMimeHeaderList* headers) {
+    return receivedTime(headers, [](pst::FileTime a, pst::FileTime b) { return a.value > b.value; });
+}
+
+std::optional<pst::FileTime> oldestReceivedTime(GMimeHeaderList* headers) {
+    return receivedTime(headers, [](pst::FileTime a, pst::FileTime b) { return a.value < b.value; });
 }
 
 }  // namespace eml

@@ -17,6 +17,8 @@ std::optional<pst::FileTime> parseMailDate(std::string_view text);
 // The newest time stamp of the Received headers (the text after each one's
 // last ';'), if any can be read.
 std::optional<pst::FileTime> newestReceivedTime(GMimeHeaderList* headers);
+// The oldest of them: the first relay's, nearest to the sending.
+std::optional<pst::FileTime> oldestReceivedTime(GMimeHeaderList* headers);
 
 pst::FileTime fileTimeFromUnix(int64_t seconds, int32_t microseconds = 0);
 

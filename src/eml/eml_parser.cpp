@@ -1,9 +1,11 @@
 #include "eml/eml_parser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 
+#include "eml/dates.h"
 #include "eml/gmime_support.h"
 #include "eml/message_reader.h"
 #include "eml/parse_context.h"
@@ -84,6 +86,30 @@ struct OptionsDeleter {
 
 namespace {
 
+// The bytes after the blank line that ends the header block.
+std::string_view bodyAfterHeaders(GByteArray* array, size_t headersEnd) {
+    std::string_view all(reinterpret_cast<const char*>(array->data), array->len);
+    size_t at = std::min(headersEnd, all.size());
+    if (all.compare(at, 2, "\r\n") == 0) at += 2;
+    else if (all.compare(at, 1, "\n") == 0) at += 1;
+    return all.substr(at);
+}
+
+pst::FileTime currentTime() {
+    gint64 micros = g_get_real_time();
+    return fileTimeFromUnix(micros / 1000000, static_cast<int32_t>(micros % 1000000));
+}
+
+std::optional<pst::FileTime> modificationTime(const std::filesystem::path& file) {
+    std::error_code error;
+    auto written = std::filesystem::last_write_time(file, error);
+    if (error) return std::nullopt;
+    // The file clock's epoch is not the system clock's everywhere.
+    auto since1970 = written - std::filesystem::file_time_type::clock::now() +
+                     std::chrono::system_clock::now().time_since_epoch();
+    return fileTimeFromUnix(std::chrono::duration_cast<std::chrono::seconds>(since1970).count());
+}
+
 std::unique_ptr<GMimeParserOptions, OptionsDeleter> parserOptions(Warnings& warnings) {
     std::unique_ptr<GMimeParserOptions, OptionsDeleter> options(g_mime_parser_options_new());
     g_mime_parser_options_set_address_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
@@ -117,7 +143,8 @@ Constructed constructMessage(GByteArray* array, GMimeParserOptions* options) {
 
 // A file of text without any message header: mail readers show it as the
 // text of a message without sender or subject.
-ParseResult readHeaderlessText(const uint8_t* data, size_t size, Warnings& warnings) {
+ParseResult readHeaderlessText(const uint8_t* data, size_t size, std::optional<pst::FileTime> fileTime,
+                               Warnings& warnings) {
     static const char kHeader[] = "Content-Type: text/plain\r\n\r\n";
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size + sizeof kHeader));
     g_byte_array_append(array, reinterpret_cast<const guint8*>(kHeader), sizeof kHeader - 1);
@@ -131,13 +158,14 @@ ParseResult readHeaderlessText(const uint8_t* data, size_t size, Warnings& warni
     ParseContext context;
     context.options = options.get();
     context.warnings = &warnings;
+    context.sentTime = {fileTime, currentTime()};
     ParseResult result;
-    result.message = readMessageContent(message, std::string_view(), size, context, 0);
+    result.message = readMessageContent(message, std::string_view(), context, 0);
     result.warnings = warnings.take();
     return result;
 }
 
-ParseResult parseArray(GByteArray* array) {
+ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime) {
     Warnings warnings;
     RepairedInput repaired = repairRawMessage(array, warnings);
     auto options = parserOptions(warnings);
@@ -151,7 +179,7 @@ ParseResult parseArray(GByteArray* array) {
                                     ? std::string_view(reinterpret_cast<const char*>(array->data), array->len)
                                     : std::string_view(repaired.original);
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-        return readHeaderlessText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), textWarnings);
+        return readHeaderlessText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), fileTime, textWarnings);
     }
 
     gint64 headersEnd = parsed.headersEnd;
@@ -162,8 +190,10 @@ ParseResult parseArray(GByteArray* array) {
     ParseContext context;
     context.options = options.get();
     context.warnings = &warnings;
+    context.sentTime = {fileTime, currentTime()};
+    context.fileBody = bodyAfterHeaders(array, static_cast<size_t>(headersEnd));
     ParseResult result;
-    result.message = readMessageContent(message, rawHeaders, array->len, context, 0);
+    result.message = readMessageContent(message, rawHeaders, context, 0);
     result.warnings = warnings.take();
     return result;
 }
@@ -182,7 +212,7 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
     if (bytes.size() > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
     g_byte_array_append(array, bytes.data(), static_cast<guint>(bytes.size()));
-    return parseArray(array);
+    return parseArray(array, std::nullopt);
 }
 
 ParseResult parseFile(const std::filesystem::path& file) {
@@ -207,7 +237,7 @@ ParseResult parseFile(const std::filesystem::path& file) {
         g_byte_array_unref(array);
         throw ParseError("The file is empty.");
     }
-    return parseArray(array);
+    return parseArray(array, modificationTime(file));
 }
 
 }  // namespace eml

@@ -59,15 +59,21 @@ void setSender(pst::MessageContent& out, const Mailbox& who, bool representing) 
     out.set(representing ? PR_SENT_REPRESENTING_SEARCH_KEY : PR_SENDER_SEARCH_KEY, searchKey(who));
 }
 
+// [MS-OXCMAIL] 2.2.3.2.5: Importance wins; else Priority, X-Priority or
+// X-MSMail-Priority.
 int32_t importanceOf(GMimeHeaderList* headers) {
     std::string importance = lowerAscii(unfoldedTrimmed(rawValue(headers, "Importance")));
     if (importance == "high") return IMPORTANCE_HIGH;
     if (importance == "low") return IMPORTANCE_LOW;
     if (importance == "normal") return IMPORTANCE_NORMAL;
-    std::string priority = unfoldedTrimmed(rawValue(headers, "X-Priority"));
-    if (!priority.empty()) {
-        if (priority[0] == '1' || priority[0] == '2') return IMPORTANCE_HIGH;
-        if (priority[0] == '4' || priority[0] == '5') return IMPORTANCE_LOW;
+    std::string priority = lowerAscii(unfoldedTrimmed(rawValue(headers, "Priority")));
+    if (priority == "urgent") return IMPORTANCE_HIGH;
+    if (priority == "non-urgent") return IMPORTANCE_LOW;
+    if (priority == "normal") return IMPORTANCE_NORMAL;
+    std::string xPriority = unfoldedTrimmed(rawValue(headers, "X-Priority"));
+    if (!xPriority.empty()) {
+        if (xPriority[0] == '1' || xPriority[0] == '2') return IMPORTANCE_HIGH;
+        if (xPriority[0] == '4' || xPriority[0] == '5') return IMPORTANCE_LOW;
     }
     std::string msPriority = lowerAscii(unfoldedTrimmed(rawValue(headers, "X-MSMail-Priority")));
     if (msPriority == "high") return IMPORTANCE_HIGH;
@@ -75,15 +81,33 @@ int32_t importanceOf(GMimeHeaderList* headers) {
     return IMPORTANCE_NORMAL;
 }
 
-void readDates(GMimeHeaderList* headers, pst::MessageContent& out, Warnings& warnings) {
+// A message without a readable Date still gets a sent time: the oldest
+// Received stamp (the first relay's), else the file's time, else now.
+void readDates(GMimeHeaderList* headers, const SentTimeFallback& fallback, pst::MessageContent& out,
+               Warnings& warnings) {
     std::optional<pst::FileTime> sent;
+    const char* problem = nullptr;
     if (hasHeader(headers, "Date")) {
         sent = parseMailDate(unfoldedTrimmed(rawValue(headers, "Date")));
-        if (!sent) warnings.add("the Date header cannot be read");
+        if (!sent) problem = "the Date header cannot be read";
+    } else {
+        problem = "the message has no Date header";
     }
     std::optional<pst::FileTime> delivered = newestReceivedTime(headers);
-    if (sent) out.set(PR_CLIENT_SUBMIT_TIME, *sent);
-    if (delivered || sent) out.set(PR_MESSAGE_DELIVERY_TIME, delivered ? *delivered : *sent);
+    if (!sent) {
+        std::string why(problem);
+        if ((sent = oldestReceivedTime(headers))) {
+            warnings.add(why + "; the sent time is taken from its Received header");
+        } else if (fallback.fileTime) {
+            sent = fallback.fileTime;
+            warnings.add(why + "; the sent time is the file's modification time");
+        } else {
+            sent = fallback.now;
+            warnings.add(why + "; the sent time is the time of the conversion");
+        }
+    }
+    out.set(PR_CLIENT_SUBMIT_TIME, *sent);
+    out.set(PR_MESSAGE_DELIVERY_TIME, delivered ? *delivered : *sent);
 }
 
 void readAddresses(GMimeHeaderList* headers, GMimeParserOptions* options, pst::MessageContent& out, Warnings& warnings) {
@@ -158,6 +182,8 @@ void warnRepeated(GMimeHeaderList* headers, Warnings& warnings) {
 
 bool hasHeader(GMimeHeaderList* headers, const char* name) { return findHeader(headers, name) != nullptr; }
 
+std::string rawHeaderValue(GMimeHeaderList* headers, const char* name) { return rawValue(headers, name); }
+
 std::u16string headerText(GMimeHeaderList* headers, const char* name, GMimeParserOptions* options) {
     std::string value = unfoldedTrimmed(rawValue(headers, name));
     if (value.empty()) return {};
@@ -169,21 +195,26 @@ std::u16string headerText(GMimeHeaderList* headers, const char* name, GMimeParse
 
 SubjectParts splitSubject(std::u16string_view subject) {
     size_t letters = 0;
+    // [MS-OXCMAIL] 2.2.3.2.6.1: one to three characters of any script, none
+    // of them a colon, blank or digit, then a colon.
     while (letters < subject.size() && letters < 4) {
         char16_t c = subject[letters];
-        bool letter = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000);
-        if (!letter) break;
+        bool blank = c == u' ' || c == u'\t' || c == 0xA0 || c == 0x3000;
+        bool digit = (c >= u'0' && c <= u'9') || (c >= 0xFF10 && c <= 0xFF19);
+        if (c == u':' || blank || digit || c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) break;
         ++letters;
     }
     if (letters == 0 || letters > 3 || letters >= subject.size() || subject[letters] != u':')
         return {u"", std::u16string(subject)};
     size_t end = letters + 1;
-    while (end < subject.size() && subject[end] == u' ') ++end;
-    return {std::u16string(subject.substr(0, end)), std::u16string(subject.substr(end))};
+    while (end < subject.size() && (subject[end] == u' ' || subject[end] == u'\t')) ++end;
+    // The prefix is kept as its characters and ": ".
+    return {std::u16string(subject.substr(0, letters)) + u": ", std::u16string(subject.substr(end))};
 }
 
 void readEnvelope(GMimeMessage* message, GMimeParserOptions* options, std::string_view rawHeaders,
-                  std::string_view fallbackCharset, pst::MessageContent& out, Warnings& warnings) {
+                  std::string_view fallbackCharset, const SentTimeFallback& sentFallback, pst::MessageContent& out,
+                  Warnings& warnings) {
     GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
 
     std::u16string subject = headerText(headers, "Subject", options);
@@ -191,10 +222,12 @@ void readEnvelope(GMimeMessage* message, GMimeParserOptions* options, std::strin
     out.set(PR_SUBJECT_W, subject);
     out.set(PR_SUBJECT_PREFIX_W, parts.prefix);
     out.set(PR_NORMALIZED_SUBJECT_W, parts.normalized);
-    out.set(PR_CONVERSATION_TOPIC_W, parts.normalized);
+    // [MS-OXCMAIL] 2.2.3.2.7: Thread-Topic, else the normalized subject.
+    std::u16string topic = headerText(headers, "Thread-Topic", options);
+    out.set(PR_CONVERSATION_TOPIC_W, topic.empty() ? parts.normalized : topic);
 
     readAddresses(headers, options, out, warnings);
-    readDates(headers, out, warnings);
+    readDates(headers, sentFallback, out, warnings);
     readIds(headers, out);
     warnRepeated(headers, warnings);
 

@@ -2,6 +2,7 @@
 // The envelope of a message: subject, addresses, dates, ids, importance and
 // the transport headers.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,10 +25,21 @@ SubjectParts splitSubject(std::u16string_view subject);
 // text) value of the first header of that name; empty if absent.
 std::u16string headerText(GMimeHeaderList* headers, const char* name, GMimeParserOptions* options);
 bool hasHeader(GMimeHeaderList* headers, const char* name);
+// The raw value of the first header of that name, split encoded words
+// joined; empty if absent.
+std::string rawHeaderValue(GMimeHeaderList* headers, const char* name);
+
+// The sent time of a message whose Date is missing or unreadable and whose
+// Received headers name no time either.
+struct SentTimeFallback {
+    std::optional<pst::FileTime> fileTime;  // the file's modification time
+    pst::FileTime now;
+};
 
 // Sets every envelope property of `out` from the message's headers.
 // `rawHeaders` is the header block as it stands in the file.
 void readEnvelope(GMimeMessage* message, GMimeParserOptions* options, std::string_view rawHeaders,
-                  std::string_view fallbackCharset, pst::MessageContent& out, Warnings& warnings);
+                  std::string_view fallbackCharset, const SentTimeFallback& sentFallback, pst::MessageContent& out,
+                  Warnings& warnings);
 
 }  // namespace eml

@@ -1,7 +1,6 @@
 #include "eml/message_reader.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "eml/bodies.h"
 #include "eml/charset.h"
@@ -9,6 +8,9 @@
 #include "eml/envelope.h"
 #include "eml/gmime_support.h"
 #include "pst/format/property_tags.h"
+#include "eml/message_marks.h"
+#include "eml/named_properties.h"
+#include "eml/reports.h"
 #include "eml/secure.h"
 
 namespace eml {
@@ -17,8 +19,6 @@ using namespace pst::tags;
 
 namespace {
 
-// What the message holds, in bytes: an attached message is not kept as
-// bytes, so its size is what its properties and attachments weigh.
 std::u16string withCrlfLineEnds(const std::u16string& text) {
     std::u16string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -45,28 +45,10 @@ void applyTnef(TnefMessage& tnef, pst::MessageContent& out) {
     if (out.recipients.empty()) out.recipients = std::move(tnef.recipients);
 }
 
-uint64_t approximateSize(const pst::MessageContent& message) {
-    uint64_t size = 0;
-    auto weigh = [&size](const std::vector<pst::Property>& props) {
-        for (const auto& p : props) {
-            if (auto* s = std::get_if<std::u16string>(&p.value)) size += s->size() * 2;
-            else if (auto* b = std::get_if<pst::Bytes>(&p.value)) size += b->size();
-            else size += 8;
-        }
-    };
-    weigh(message.props);
-    for (const auto& r : message.recipients) weigh(r.props);
-    for (const auto& a : message.attachments) {
-        weigh(a.props);
-        if (a.embedded) size += approximateSize(*a.embedded);
-    }
-    return size;
-}
-
 }  // namespace
 
-pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view rawHeaders, size_t size,
-                                       ParseContext& context, int depth) {
+pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view rawHeaders, ParseContext& context,
+                                       int depth) {
     pst::MessageContent out;
     MessageParts parts = walkContent(g_mime_message_get_mime_part(message), context, depth);
 
@@ -78,7 +60,8 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
     GMimeParserOptions* headerOptions = g_mime_parser_options_clone(context.options);
     const char* charsets[] = {"utf-8", fallback.c_str(), "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(headerOptions, charsets);
-    readEnvelope(message, headerOptions, rawHeaders, fallback, out, *context.warnings);
+    readEnvelope(message, headerOptions, rawHeaders, fallback, context.sentTime, out, *context.warnings);
+    Marks marks = readMarks(message, headerOptions, out);
     g_mime_parser_options_free(headerOptions);
 
     out.set(PR_MESSAGE_CLASS_W, std::u16string(parts.opaqueSmime ? kSmimeMessageClass : u"IPM.Note"));
@@ -95,10 +78,24 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
         out.set(PR_RTF_COMPRESSED, *parts.tnef->body.rtfCompressed);
         out.set(PR_NATIVE_BODY_INFO, int32_t(2));
     }
-    out.set(PR_HASATTACH, visible > 0);
-    // An imported message has been read; it has attachments only when it has.
-    out.set(PR_MESSAGE_FLAGS, MSGFLAG_READ | (visible > 0 ? MSGFLAG_HASATTACH : 0));
-    out.set(PR_MESSAGE_SIZE, static_cast<int32_t>(std::min<size_t>(size, INT32_MAX)));
+    if (parts.signedEntity) {
+        out.set(PR_MESSAGE_CLASS_W, std::u16string(kSmimeSignedMessageClass));
+        out.attachments.clear();  // they are parts of the signed entity
+        out.attachments.push_back(std::move(parts.signedEntity->content));
+    }
+    if (parts.report) applyReport(*parts.report, out);
+    // The store sets has-attachment and the size from what it writes (a
+    // winmail.dat may name its own); when every attachment is shown in the
+    // body, Outlook shows no paperclip.
+    std::erase_if(out.props, [](const pst::Property& p) { return p.tag == PR_HASATTACH || p.tag == PR_MESSAGE_SIZE; });
+    if (!out.attachments.empty() && visible == 0) out.setNamed(named::SmartNoAttach, pst::PropType::Boolean, true);
+    // An imported message has been read; a draft was never delivered.
+    int32_t flags = MSGFLAG_READ;
+    if (marks.unsent) {
+        flags |= MSGFLAG_UNSENT;
+        std::erase_if(out.props, [](const pst::Property& p) { return p.tag == PR_MESSAGE_DELIVERY_TIME; });
+    }
+    out.set(PR_MESSAGE_FLAGS, flags);
     return out;
 }
 
@@ -106,9 +103,7 @@ pst::MessageContent readEmbeddedMessage(GMimeMessage* message, ParseContext& con
     char* headers = g_mime_object_get_headers(GMIME_OBJECT(message), nullptr);
     std::string rawHeaders = str(headers);
     g_free(headers);
-    pst::MessageContent content = readMessageContent(message, rawHeaders, 0, context, depth);
-    content.set(PR_MESSAGE_SIZE, static_cast<int32_t>(std::min<uint64_t>(approximateSize(content), INT32_MAX)));
-    return content;
+    return readMessageContent(message, rawHeaders, context, depth);
 }
 
 }  // namespace eml

@@ -10,10 +10,9 @@
 
 namespace eml {
 
-// `rawHeaders` is the header block as sent; `size` the message's size in
-// bytes (PR_MESSAGE_SIZE).
-pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view rawHeaders, size_t size,
-                                       ParseContext& context, int depth);
+// `rawHeaders` is the header block as sent.
+pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view rawHeaders, ParseContext& context,
+                                       int depth);
 
 // An attached message: its header block and size are taken from GMime.
 pst::MessageContent readEmbeddedMessage(GMimeMessage* message, ParseContext& context, int depth);

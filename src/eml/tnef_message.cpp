@@ -6,6 +6,7 @@
 #include "eml/charset.h"
 #include "eml/code_pages.h"
 #include "pst/format/property_tags.h"
+#include "eml/named_properties.h"
 #include "eml/rtf_compressed.h"
 #include "eml/rtf_text.h"
 #include "eml/tnef_reader.h"
@@ -183,8 +184,13 @@ pst::MessageContent embeddedMessage(TnefMessage inner) {
         out.set(PR_RTF_COMPRESSED, *inner.body.rtfCompressed);
         out.set(PR_NATIVE_BODY_INFO, int32_t(2));
     }
-    out.set(PR_HASATTACH, visible > 0);
-    out.set(PR_MESSAGE_FLAGS, MSGFLAG_READ | (visible > 0 ? MSGFLAG_HASATTACH : 0));
+    // Has-attachment and the size are the store's to set; a message whose
+    // attachments are all shown in its body shows no paperclip.
+    std::erase_if(out.props, [](const pst::Property& p) {
+        return pst::tagId(p.tag) == pst::tagId(PR_HASATTACH) || pst::tagId(p.tag) == pst::tagId(PR_MESSAGE_SIZE);
+    });
+    if (!out.attachments.empty() && visible == 0) out.setNamed(named::SmartNoAttach, pst::PropType::Boolean, true);
+    out.set(PR_MESSAGE_FLAGS, MSGFLAG_READ);
     return out;
 }
 

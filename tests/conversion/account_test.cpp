@@ -152,7 +152,8 @@ TEST_F(AccountTest, ParserWarningsAreNamedForTheirFile) {
     ASSERT_EQ(report.warned.size(), 1u);
     EXPECT_EQ(report.warned[0].file, odd.u16string());
     ASSERT_EQ(host.prompts_.boxes.size(), 1u);
-    EXPECT_NE(host.prompts_.boxes[0].text.find(u"1 message(s) were converted with warnings."), std::u16string::npos);
+    EXPECT_NE(host.prompts_.boxes[0].text.find(u"1 message(s) were converted with warnings:\r\n" + odd.u16string() + u" ("),
+              std::u16string::npos);
     auto counts = countReport(fs::path(report.reportPath));
     EXPECT_EQ(counts.warned, 1u);
     EXPECT_EQ(counts.summary, "2 of 2 messages converted (1 with warnings), 0 not converted, 0 folders not listed.");

@@ -314,7 +314,9 @@ TEST_F(RunTest, ReportAccountsForEveryRowAndRefusedFolder) {
     ASSERT_EQ(host.prompts_.boxes.size(), 1u);
     const auto& text = host.prompts_.boxes[0].text;
     EXPECT_EQ(text.rfind(u"1 message(s) could not be converted:\r\nC:\\Mail\\bad.eml (not a message)", 0), 0u) << toUtf8(text);
-    EXPECT_NE(text.find(u"1 message(s) were converted with warnings."), std::u16string::npos);
+    EXPECT_NE(text.find(u"1 message(s) were converted with warnings:\r\nC:\\Mail\\warn.eml (broken base64 repaired; "
+                        u"unknown charset x-foo)"),
+              std::u16string::npos);
     EXPECT_NE(text.find(u"C:\\Mail\\Locked\\ (permission denied)"), std::u16string::npos);
     EXPECT_NE(text.find(u"Every file is accounted for in the report " + report.reportPath), std::u16string::npos);
 }

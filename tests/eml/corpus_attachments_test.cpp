@@ -73,7 +73,7 @@ TEST(Attachments, NonAsciiNamesInEveryEncoding) {
     ASSERT_EQ(data.size(), 301u);
     EXPECT_EQ(bytesAsString(data).rfind("%PDF-1.4", 0), 0u);
     EXPECT_EQ(data.back(), 255);  // binary bytes survive the base64 round
-    EXPECT_EQ(integer(*pdf, PR_ATTACH_SIZE), 301);
+    EXPECT_FALSE(integer(*pdf, PR_ATTACH_SIZE));  // the store's to compute
 
     const auto* resume = attachmentNamed(m, "r\u00e9sum\u00e9.txt");  // RFC 2047 in a quoted name
     ASSERT_TRUE(resume);
@@ -101,7 +101,7 @@ TEST(Attachments, AttachedMessageIsEmbeddedWithItsOwnAttachment) {
     EXPECT_EQ(text(inner, PR_BODY_W), "Report attached.\r\n");
     EXPECT_EQ(text(inner, PR_TRANSPORT_MESSAGE_HEADERS_W).rfind("From: Carol <carol@example.com>\r\n", 0), 0u);
     EXPECT_EQ(unixTime(inner, PR_CLIENT_SUBMIT_TIME), 1796400000);
-    EXPECT_EQ(integer(inner, PR_MESSAGE_FLAGS), MSGFLAG_READ | MSGFLAG_HASATTACH);
+    EXPECT_EQ(integer(inner, PR_MESSAGE_FLAGS), MSGFLAG_READ);  // the store adds has-attachment
     ASSERT_EQ(inner.attachments.size(), 1u);
     EXPECT_EQ(text(inner.attachments[0], PR_ATTACH_LONG_FILENAME_W), "report.csv");
     EXPECT_EQ(bytesAsString(*prop<pst::Bytes>(inner.attachments[0].props, PR_ATTACH_DATA_BIN)), "a,b\r\n1,2\r\n");
@@ -124,14 +124,29 @@ TEST(Attachments, DeeplyNestedMessagesStopAtAFixedDepthAsFiles) {
     EXPECT_TRUE(prop<pst::Bytes>(at->attachments[0].props, PR_ATTACH_DATA_BIN));
 }
 
-TEST(Secure, ClearSignedShowsItsTextAndKeepsTheSignature) {
+// [MS-OXOSMIME] 2.1.3.1: the text of the signed content is the body; the
+// signed entity, signature included, is the one attachment.
+TEST(Secure, ClearSignedShowsItsTextAndKeepsTheSignedEntity) {
     auto m = parseCorpus("signed.eml").message;
-    EXPECT_EQ(text(m, PR_MESSAGE_CLASS_W), "IPM.Note");
+    EXPECT_EQ(text(m, PR_MESSAGE_CLASS_W), "IPM.Note.SMIME.MultipartSigned");
     EXPECT_EQ(text(m, PR_BODY_W), "This text is signed.\r\n");
     ASSERT_EQ(m.attachments.size(), 1u);
-    EXPECT_EQ(text(m.attachments[0], PR_ATTACH_LONG_FILENAME_W), "smime.p7s");
-    EXPECT_EQ(text(m.attachments[0], PR_ATTACH_MIME_TAG_W), "application/pkcs7-signature");
-    EXPECT_EQ(prop<pst::Bytes>(m.attachments[0].props, PR_ATTACH_DATA_BIN)->size(), 65u);
+    EXPECT_EQ(text(m.attachments[0], PR_ATTACH_LONG_FILENAME_W), "smime.p7m");
+    EXPECT_EQ(text(m.attachments[0], PR_ATTACH_MIME_TAG_W), "multipart/signed");
+    std::string entity = bytesAsString(*prop<pst::Bytes>(m.attachments[0].props, PR_ATTACH_DATA_BIN));
+    EXPECT_EQ(entity.rfind("Content-Type: multipart/signed;", 0), 0u);
+    EXPECT_NE(entity.find("--sig\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nThis text is signed.\r\n"), std::string::npos);
+    EXPECT_NE(entity.find("Content-Type: application/pkcs7-signature; name=\"smime.p7s\""), std::string::npos);
+
+    // Signed with PGP, the message stays a note with its signature beside it.
+    auto pgp = parseText("From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n"
+                         "Content-Type: multipart/signed; protocol=\"application/pgp-signature\"; boundary=s\r\n\r\n"
+                         "--s\r\nContent-Type: text/plain\r\n\r\nsigned text\r\n--s\r\n"
+                         "Content-Type: application/pgp-signature\r\n\r\n-----BEGIN PGP SIGNATURE-----\r\n--s--\r\n")
+                   .message;
+    EXPECT_EQ(text(pgp, PR_MESSAGE_CLASS_W), "IPM.Note");
+    ASSERT_EQ(pgp.attachments.size(), 1u);
+    EXPECT_EQ(text(pgp.attachments[0], PR_ATTACH_LONG_FILENAME_W), "signature.asc");
 }
 
 TEST(Secure, OpaqueSmimeIsKeptAsSmimeP7m) {

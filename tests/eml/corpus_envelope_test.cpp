@@ -1,8 +1,13 @@
 // Subject, addresses, dates, ids and flags read from the corpus.
 
-#include "eml_test_support.h"
+#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+
+#include "eml_test_support.h"
 #include "eml/addresses.h"
+#include "eml/named_properties.h"
 
 namespace eml::test {
 namespace {
@@ -64,7 +69,7 @@ TEST(Envelope, PlainMessageCarriesEveryEnvelopeProperty) {
     EXPECT_NE(headers.find("Content-Transfer-Encoding: 7bit\r\n"), std::string::npos);
     EXPECT_EQ(headers.find("Friday at noon"), std::string::npos);  // the body is not a header
 
-    EXPECT_EQ(integer(m, PR_MESSAGE_SIZE), 911);
+    EXPECT_FALSE(integer(m, PR_MESSAGE_SIZE));  // the store's to compute
     EXPECT_EQ(integer(m, PR_INTERNET_CPID), 20127);
 }
 
@@ -95,20 +100,37 @@ TEST(Envelope, EncodedWordsInSubjectAndNames) {
     EXPECT_EQ(text(m.recipients[0], PR_DISPLAY_NAME_W), "\u042f\u0440\u043e\u0441\u043b\u0430\u0432");
 }
 
-TEST(Envelope, MessageWithoutDateHasNoTimes) {
-    auto result = parseCorpus("no_date.eml");
-    EXPECT_FALSE(prop<pst::FileTime>(result.message.props, PR_CLIENT_SUBMIT_TIME));
-    EXPECT_FALSE(prop<pst::FileTime>(result.message.props, PR_MESSAGE_DELIVERY_TIME));
-    EXPECT_TRUE(result.warnings.empty());  // a missing Date is not a fault
+// [MS-OXCMAIL] "Sent Time": every message gets a sent time; without a
+// readable Date (and without Received) the file's time, else the time of the
+// conversion, each with a warning saying which.
+TEST(Envelope, MessageWithoutDateTakesTheFileTime) {
+    auto file = std::filesystem::temp_directory_path() / ("quillmere-no-date-" + std::to_string(::getpid()) + ".eml");
+    std::filesystem::copy_file(corpusDir() / "no_date.eml", file, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(24 * 400));
+    auto result = parseFile(file);
+    auto expected = std::chrono::duration_cast<std::chrono::seconds>(
+                        (std::filesystem::last_write_time(file) - std::filesystem::file_time_type::clock::now()) +
+                        std::chrono::system_clock::now().time_since_epoch()).count();
+    std::filesystem::remove(file);
+    ASSERT_TRUE(unixTime(result.message, PR_CLIENT_SUBMIT_TIME));
+    EXPECT_NEAR(static_cast<double>(*unixTime(result.message, PR_CLIENT_SUBMIT_TIME)), static_cast<double>(expected), 2.0);
+    EXPECT_EQ(unixTime(result.message, PR_MESSAGE_DELIVERY_TIME), unixTime(result.message, PR_CLIENT_SUBMIT_TIME));
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_EQ(result.warnings[0], "the message has no Date header; the sent time is the file's modification time");
     EXPECT_EQ(text(result.message, PR_SUBJECT_W), "No date here");
+
+    auto fromBytes = parseText("From: a@example.org\r\nSubject: x\r\n\r\nbody\r\n");
+    EXPECT_TRUE(unixTime(fromBytes.message, PR_CLIENT_SUBMIT_TIME));
+    ASSERT_EQ(fromBytes.warnings.size(), 1u);
+    EXPECT_EQ(fromBytes.warnings[0], "the message has no Date header; the sent time is the time of the conversion");
 }
 
-TEST(Envelope, UnreadableDateFallsBackToReceivedForDelivery) {
+TEST(Envelope, UnreadableDateFallsBackToReceived) {
     auto result = parseCorpus("bad_unparsable_date.eml");
-    EXPECT_FALSE(prop<pst::FileTime>(result.message.props, PR_CLIENT_SUBMIT_TIME));
-    EXPECT_EQ(unixTime(result.message, PR_MESSAGE_DELIVERY_TIME), 1796713200);  // 8 Dec 2026 07:00 UTC
+    EXPECT_EQ(unixTime(result.message, PR_CLIENT_SUBMIT_TIME), 1796713200);  // 8 Dec 2026 07:00 UTC
+    EXPECT_EQ(unixTime(result.message, PR_MESSAGE_DELIVERY_TIME), 1796713200);
     ASSERT_EQ(result.warnings.size(), 1u);
-    EXPECT_NE(result.warnings[0].find("Date"), std::string::npos);
+    EXPECT_EQ(result.warnings[0], "the Date header cannot be read; the sent time is taken from its Received header");
 }
 
 TEST(Envelope, GroupsAndRepeatedHeadersGiveEveryRecipient) {
@@ -120,24 +142,32 @@ TEST(Envelope, GroupsAndRepeatedHeadersGiveEveryRecipient) {
     EXPECT_EQ(text(m, PR_DISPLAY_CC_W), "");
 }
 
-TEST(ReadState, EveryItemIsReadAndClaimsAttachmentsOnlyWhenItHasThem) {
+// Has-attachment is the store's to set from its attachment table; the parser
+// marks a message whose attachments are all shown in its body
+// (PidLidSmartNoAttach), so that Outlook shows no paperclip.
+TEST(ReadState, EveryItemIsReadAndHidesThePaperclipOnlyForInlinePictures) {
+    auto smartNoAttach = [](const pst::MessageContent& m) {
+        auto* v = m.findNamed(named::SmartNoAttach);
+        return v && std::get<bool>(*v);
+    };
     auto plain = parseCorpus("plain.eml").message;
     EXPECT_EQ(integer(plain, PR_MESSAGE_FLAGS), MSGFLAG_READ);
-    EXPECT_EQ(prop<bool>(plain.props, PR_HASATTACH), false);
+    EXPECT_FALSE(prop<bool>(plain.props, PR_HASATTACH));
+    EXPECT_FALSE(smartNoAttach(plain));
 
     auto files = parseCorpus("attachments_names.eml").message;
-    EXPECT_EQ(integer(files, PR_MESSAGE_FLAGS), MSGFLAG_READ | MSGFLAG_HASATTACH);
-    EXPECT_EQ(prop<bool>(files.props, PR_HASATTACH), true);
+    EXPECT_EQ(integer(files, PR_MESSAGE_FLAGS), MSGFLAG_READ);
+    EXPECT_FALSE(smartNoAttach(files));
 
     // Pictures the HTML shows are hidden and do not count; the unused one does.
     auto related = parseCorpus("related_inline.eml").message;
-    EXPECT_EQ(integer(related, PR_MESSAGE_FLAGS), MSGFLAG_READ | MSGFLAG_HASATTACH);
+    EXPECT_FALSE(smartNoAttach(related));
     auto onlyInline = parseText(
         "From: a@example.org\r\nContent-Type: multipart/related; boundary=b\r\n\r\n--b\r\n"
         "Content-Type: text/html\r\n\r\n<img src=\"cid:i1\">\r\n--b\r\nContent-Type: image/gif\r\n"
         "Content-ID: <i1>\r\nContent-Transfer-Encoding: base64\r\n\r\nR0lGODlhAQABAAAAACw=\r\n--b--\r\n").message;
     EXPECT_EQ(integer(onlyInline, PR_MESSAGE_FLAGS), MSGFLAG_READ);
-    EXPECT_EQ(prop<bool>(onlyInline.props, PR_HASATTACH), false);
+    EXPECT_TRUE(smartNoAttach(onlyInline));
     EXPECT_EQ(onlyInline.attachments.size(), 1u);
 }
 

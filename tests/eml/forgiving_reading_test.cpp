@@ -37,7 +37,8 @@ TEST(ForgivingHeaders, JunkBeforeTheFirstHeaderIsSkipped) {
     EXPECT_TRUE(hasWarningWith(parseText("\r\nFrom: a@example.org\r\n" + kPlain), "before the first header"));
     EXPECT_TRUE(hasWarningWith(parseText("From a@example.org Mon Jan  1 10:00:00 2001\nFrom: a@example.org\n" + kPlain),
                                "mailbox separator"));
-    EXPECT_TRUE(parseText("\xEF\xBB\xBF" "From: a@example.org\r\n" + kPlain).warnings.empty());
+    EXPECT_TRUE(parseText("\xEF\xBB\xBF" "From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n" + kPlain)
+                    .warnings.empty());
 }
 
 TEST(ForgivingHeaders, ADamagedByteInAHeaderNameIsRepaired) {
@@ -59,7 +60,9 @@ TEST(ForgivingHeaders, ADroppedRepeatedHeaderIsNamed) {
     auto result = parseText("From: a@example.org\r\nSubject: First\r\nSubject: Second\r\n\r\nx");
     EXPECT_EQ(text(result.message, PR_SUBJECT_W), "First");
     EXPECT_TRUE(hasWarningWith(result, "more than one Subject header"));
-    EXPECT_TRUE(parseText("From: a@example.org\r\nSubject: Same\r\nSubject: Same\r\n\r\nx").warnings.empty());
+    EXPECT_TRUE(parseText("From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\nSubject: Same\r\n"
+                          "Subject: Same\r\n\r\nx")
+                    .warnings.empty());
 }
 
 TEST(ForgivingHeaders, AnAddressWithoutAngleBracketsKeepsItsSender) {
@@ -75,7 +78,9 @@ TEST(ForgivingHeaders, AnAddressWithoutAngleBracketsKeepsItsSender) {
     EXPECT_EQ(text(list.message.recipients[1], PR_EMAIL_ADDRESS_W), "bob@example.org");
     EXPECT_EQ(text(list.message.recipients[2], PR_EMAIL_ADDRESS_W), "cy@example.org");
     // Well-formed lists are left to the address parser.
-    EXPECT_TRUE(parseText("From: a@example.org\r\nTo: Bob <bob@example.org>, \"x@y\" <c@d.org>\r\n\r\nx").warnings.empty());
+    EXPECT_TRUE(parseText("From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n"
+                          "To: Bob <bob@example.org>, \"x@y\" <c@d.org>\r\n\r\nx")
+                    .warnings.empty());
 }
 
 TEST(Acceptance, AHeaderBlockOfOnlyContentFieldsIsAMessage) {
@@ -118,7 +123,8 @@ TEST(Acceptance, OnlyEmptyOrBinaryFilesAreRefused) {
 }
 
 std::string withAttachment(const std::string& encoding, const std::string& data, const std::string& ending = "\r\n--b--\r\n") {
-    return "From: a@example.org\r\nSubject: File\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+    return "From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\nSubject: File\r\n"
+           "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
            "--b\r\nContent-Type: text/plain\r\n\r\nSee the file.\r\n"
            "--b\r\nContent-Type: application/octet-stream; name=f.bin\r\nContent-Transfer-Encoding: " + encoding +
            "\r\n\r\n" + data + ending;
@@ -241,7 +247,8 @@ TEST(Structure, ANamedInlineTextPartIsTheBody) {
 
 TEST(Charsets, Iso2022JpReadsTheWindowsExtensionCharacters) {
     // "No." sign, circled one (NEC row 13), hiragana A, half-width katakana A.
-    auto result = parseText("From: a@example.org\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n\r\n"
+    auto result = parseText("From: a@example.org\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n"
+                            "Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n"
                             "\x1B$B-b-!$\"\x1B(B and \x1B(I1\x1B(B\r\n");
     EXPECT_EQ(text(result.message, PR_BODY_W), "\u2116\u2460\u3042 and \uff71\r\n");
     EXPECT_TRUE(result.warnings.empty());

@@ -15,19 +15,26 @@
 namespace eml {
 namespace {
 
-TEST(SubjectPrefix, OnlyShortLetterPrefixesBeforeAColon) {
+// [MS-OXCMAIL] 2.2.3.2.6.1: one to three characters of any script, none a
+// colon, blank or digit, then a colon and any blanks; the prefix is kept as
+// the characters and ": ".
+TEST(SubjectPrefix, OnlyShortPrefixesBeforeAColon) {
     struct Case { std::u16string subject, prefix, rest; };
     const Case cases[] = {
         {u"RE: hello", u"RE: ", u"hello"},
-        {u"Fwd:  two spaces", u"Fwd:  ", u"two spaces"},
-        {u"AW:x", u"AW:", u"x"},
+        {u"Fwd:  two spaces", u"Fwd: ", u"two spaces"},
+        {u"AW:x", u"AW: ", u"x"},
+        {u"回复: 会议", u"回复: ", u"会议"},
+        {u"Отв: привет", u"Отв: ", u"привет"},
+        {u"A1: digit", u"", u"A1: digit"},
+        {u"R e: blank", u"", u"R e: blank"},
         {u"Re: Re: twice", u"Re: ", u"Re: twice"},
         {u"Ré: réponse", u"Ré: ", u"réponse"},
         {u"Über: four letters", u"", u"Über: four letters"},
         {u"Note: four letters", u"", u"Note: four letters"},
         {u"10:30 meeting", u"", u"10:30 meeting"},
         {u": colon first", u"", u": colon first"},
-        {u"Re:", u"Re:", u""},
+        {u"Re:", u"Re: ", u""},
         {u"", u"", u""},
     };
     for (const auto& c : cases) {

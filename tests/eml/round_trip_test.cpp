@@ -213,17 +213,27 @@ protected:
             }
             if (auto* sent = m.find(PR_CLIENT_SUBMIT_TIME)) {
                 auto seenTime = seen.tool == "readpst" ? eml::parseMailDate(match->date) : std::nullopt;
+                // readpst copies the Date header as sent, even one that cannot be read
+                // (the sent time then came from the Received headers).
+                bool sentDateCopied = seen.tool == "readpst" && !seenTime &&
+                                      text(m, PR_TRANSPORT_MESSAGE_HEADERS_W).find("Date: " + match->date) != std::string::npos;
                 if (seenTime) {
                     EXPECT_EQ(seenTime->value, std::get<pst::FileTime>(*sent).value) << match->date;
-                } else {
+                } else if (!sentDateCopied) {
                     for (const auto& part : dateParts(m)) EXPECT_NE(match->date.find(part), std::string::npos) << match->date;
                 }
             }
 
             std::vector<std::string> wantRecipients, gotRecipients;
-            for (const auto& r : m.recipients)
+            for (const auto& r : m.recipients) {
+                // readpst writes the To and Cc headers as sent, without the rows a
+                // delivery report adds for the recipients it reports on.
+                bool reportRow = std::any_of(r.props.begin(), r.props.end(),
+                                             [](const pst::Property& p) { return p.tag == PR_SUPPLEMENTARY_INFO_W; });
+                if (reportRow && seen.tool == "readpst") continue;
                 for (const auto& p : r.props)
                     if (p.tag == PR_EMAIL_ADDRESS_W) wantRecipients.push_back(eml::utf16ToUtf8(std::get<std::u16string>(p.value)));
+            }
             for (const auto& r : match->recipients) gotRecipients.push_back(r.email);
             std::sort(wantRecipients.begin(), wantRecipients.end());
             std::sort(gotRecipients.begin(), gotRecipients.end());
@@ -242,6 +252,9 @@ protected:
             }
             if (!html.empty() && seen.tool == "pffexport") { EXPECT_FALSE(match->bodyHtml.empty()); }
 
+            // readpst writes a clear-signed message's signed entity back as the
+            // message itself: the body was compared, the entity is no attachment there.
+            if (seen.tool == "readpst" && text(m, PR_MESSAGE_CLASS_W) == "IPM.Note.SMIME.MultipartSigned") continue;
             std::vector<std::pair<std::string, int64_t>> want, got;
             for (const auto& a : m.attachments) {
                 int64_t size = -1;

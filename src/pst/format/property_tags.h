@@ -31,6 +31,27 @@ inline constexpr PropTag PR_DISPLAY_TO_W = makeTag(0x0E04, PropType::Unicode);
 inline constexpr PropTag PR_DISPLAY_CC_W = makeTag(0x0E03, PropType::Unicode);
 inline constexpr PropTag PR_DISPLAY_BCC_W = makeTag(0x0E02, PropType::Unicode);
 
+// Receipts, follow-up flags and reports
+inline constexpr PropTag PR_ORIGINATOR_DELIVERY_REPORT_REQUESTED = makeTag(0x0023, PropType::Boolean);
+inline constexpr PropTag PR_READ_RECEIPT_REQUESTED = makeTag(0x0029, PropType::Boolean);
+inline constexpr PropTag PR_READ_RECEIPT_ENTRYID = makeTag(0x0046, PropType::Binary);
+inline constexpr PropTag PR_READ_RECEIPT_SEARCH_KEY = makeTag(0x0053, PropType::Binary);
+inline constexpr PropTag PR_READ_RECEIPT_ADDRTYPE_W = makeTag(0x4029, PropType::Unicode);
+inline constexpr PropTag PR_READ_RECEIPT_EMAIL_ADDRESS_W = makeTag(0x402A, PropType::Unicode);
+inline constexpr PropTag PR_READ_RECEIPT_NAME_W = makeTag(0x402B, PropType::Unicode);
+inline constexpr PropTag PR_READ_RECEIPT_SMTP_ADDRESS_W = makeTag(0x5D05, PropType::Unicode);
+inline constexpr PropTag PR_FLAG_STATUS = makeTag(0x1090, PropType::Int32);
+inline constexpr PropTag PR_FOLLOWUP_ICON = makeTag(0x1095, PropType::Int32);
+inline constexpr PropTag PR_TODO_ITEM_FLAGS = makeTag(0x0E2B, PropType::Int32);
+inline constexpr PropTag PR_REPORT_TIME = makeTag(0x0032, PropType::SysTime);
+inline constexpr PropTag PR_REPORT_DISPOSITION_W = makeTag(0x0080, PropType::Unicode);
+inline constexpr PropTag PR_REPORT_DISPOSITION_MODE_W = makeTag(0x0081, PropType::Unicode);
+inline constexpr PropTag PR_ORIGINAL_MESSAGE_ID_W = makeTag(0x1046, PropType::Unicode);
+inline constexpr PropTag PR_REPORTING_MTA_W = makeTag(0x6820, PropType::Unicode);
+inline constexpr PropTag PR_REMOTE_MTA_W = makeTag(0x0C21, PropType::Unicode);
+inline constexpr PropTag PR_SUPPLEMENTARY_INFO_W = makeTag(0x0C1B, PropType::Unicode);
+inline constexpr PropTag PR_NDR_STATUS_CODE = makeTag(0x0C20, PropType::Int32);
+
 // Sender (Sender:, else From:) and sent-representing (From:)
 inline constexpr PropTag PR_SENDER_NAME_W = makeTag(0x0C1A, PropType::Unicode);
 inline constexpr PropTag PR_SENDER_EMAIL_ADDRESS_W = makeTag(0x0C1F, PropType::Unicode);
@@ -146,7 +167,11 @@ inline constexpr uint16_t NAMEID_BUCKET_BASE = 0x1000;  // tag id of the first b
 
 // Values
 inline constexpr int32_t MSGFLAG_READ = 0x0001;
+inline constexpr int32_t MSGFLAG_UNSENT = 0x0008;
 inline constexpr int32_t MSGFLAG_HASATTACH = 0x0010;
+inline constexpr int32_t FOLLOWUP_FLAGGED = 2;     // PR_FLAG_STATUS
+inline constexpr int32_t FOLLOWUP_ICON_RED = 6;    // PR_FOLLOWUP_ICON, the colour of a new flag
+inline constexpr int32_t TODO_TIME_FLAGGED = 0x1;  // PR_TODO_ITEM_FLAGS
 inline constexpr int32_t MAPI_TO = 1, MAPI_CC = 2, MAPI_BCC = 3;
 inline constexpr int32_t IMPORTANCE_LOW = 0, IMPORTANCE_NORMAL = 1, IMPORTANCE_HIGH = 2;
 inline constexpr int32_t PRIO_NONURGENT = -1, PRIO_NORMAL = 0, PRIO_URGENT = 1;

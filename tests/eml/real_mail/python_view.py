@@ -3,8 +3,10 @@
 the command line: the fields the real-mail test compares with the store."""
 
 import email
+import email.header
 import email.policy
 import json
+import re
 import sys
 
 
@@ -77,6 +79,21 @@ def attachments(message, used):
     """Every leaf part that is not the body, attached messages as one file."""
     found = []
 
+    # [MS-OXCMAIL] 2.2.3.4.1.1: a part without a file name is named by its
+    # Content-Description (signature and encryption parts have names of
+    # their own).
+    secure = {"application/pkcs7-signature", "application/x-pkcs7-signature", "application/pkcs7-mime",
+              "application/x-pkcs7-mime", "application/pgp-signature", "application/pgp-encrypted"}
+
+    def described_name(part):
+        if part.get_content_type() in secure or "Content-Description" not in part:
+            return ""
+        text = str(email.header.make_header(email.header.decode_header(str(part["Content-Description"]))))
+        text = text.replace("\r", "").replace("\n", "")
+        text = re.split(r"[/\\]", text)[-1]
+        text = "".join("_" if c in ':*?"<>|' else c for c in text if ord(c) >= 0x20 and ord(c) != 0x7F)
+        return text.rstrip(" .").lstrip(" ")
+
     def walk(part):
         if any(part is u for u in used):
             return
@@ -88,7 +105,8 @@ def attachments(message, used):
             found.append({"name": part.get_filename() or "", "size": -1, "message": True})
             return
         payload = part.get_payload(decode=True)
-        found.append({"name": part.get_filename() or "", "size": len(payload or b""), "message": False})
+        found.append({"name": part.get_filename() or described_name(part), "size": len(payload or b""),
+                      "message": False})
 
     walk(message)
     return found
