@@ -45,6 +45,64 @@ WallTime wallOf(const icaltimetype& t) {
     return w;
 }
 
+WallTime wallOfMinutes(int64_t minutesSince1601) {
+    // Civil date from days since 1970 (the inverse of daysFromCivil).
+    int64_t days = minutesSince1601 / 1440 - kDays1601To1970;
+    int64_t minutes = minutesSince1601 % 1440;
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t doe = days - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    WallTime w;
+    w.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    w.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    w.year = static_cast<int>(yoe + era * 400 + (w.month <= 2));
+    w.hour = static_cast<int>(minutes / 60);
+    w.minute = static_cast<int>(minutes % 60);
+    return w;
+}
+
+// When a TZREG change date falls in `year`, in the local time it is given in.
+int64_t changeMinutes(const SystemTime& change, int year) {
+    WallTime first;
+    first.year = year;
+    first.month = change.month;
+    first.day = 1;
+    int day = 1 + (change.dayOfWeek - first.dayOfWeek() + 7) % 7 + 7 * (std::max<int>(1, change.day) - 1);
+    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int length = lengths[(change.month - 1) % 12] + (change.month == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0));
+    while (day > length) day -= 7;
+    first.day = day;
+    first.hour = change.hour;
+    first.minute = change.minute;
+    return first.minutesSince1601();
+}
+
+bool inDaylightTime(const WallTime& local, const ZoneRule& zone) {
+    if (zone.daylightDate.month < 1 || zone.daylightDate.month > 12 || zone.standardDate.month < 1 ||
+        zone.standardDate.month > 12)
+        return false;
+    int64_t at = local.minutesSince1601();
+    int64_t daylight = changeMinutes(zone.daylightDate, local.year);
+    int64_t standard = changeMinutes(zone.standardDate, local.year);
+    return daylight < standard ? (at >= daylight && at < standard) : (at >= daylight || at < standard);
+}
+
+// UTC = local time + bias ([MS-OXOCAL] 2.2.1.39).
+int64_t utcMinutesOf(const WallTime& local, const ZoneRule& zone) {
+    return local.minutesSince1601() + zone.bias + (inDaylightTime(local, zone) ? zone.daylightBias : zone.standardBias);
+}
+
+WallTime localOf(const WallTime& utc, const ZoneRule& zone) {
+    int64_t at = utc.minutesSince1601();
+    WallTime local = wallOfMinutes(at - zone.bias - zone.standardBias);
+    if (inDaylightTime(local, zone)) local = wallOfMinutes(at - zone.bias - zone.daylightBias);
+    local.second = utc.second;
+    return local;
+}
+
 std::string text(const char* s) { return s ? std::string(s) : std::string(); }
 std::u16string text16(const char* s) { return utf8ToUtf16(text(s)); }
 
@@ -98,9 +156,15 @@ pst::FileTime localToUtc(const icaltimetype& t) {
     return fileTimeOfUnix(static_cast<int64_t>(std::mktime(&tm)));
 }
 
-pst::FileTime utcOf(icaltimetype t) {
+// The zone's own rule converts without libical expanding every change of
+// the zone since its first observance (from 1601 in Outlook's invitations).
+pst::FileTime utcOf(icaltimetype t, const std::optional<ZoneRule>& rule = std::nullopt) {
     if (t.is_date || (!t.zone && !icaltime_is_utc(t))) return localToUtc(t);
-    icaltimetype utc = icaltime_convert_to_zone(t, icaltimezone_get_utc_timezone());
+    if (!icaltime_is_utc(t) && rule) {
+        int64_t minutes = utcMinutesOf(wallOf(t), *rule);
+        return {static_cast<uint64_t>(std::max<int64_t>(0, minutes * 60 + t.second)) * 10000000ULL};
+    }
+    icaltimetype utc = icaltime_is_utc(t) ? t : icaltime_convert_to_zone(t, icaltimezone_get_utc_timezone());
     return fileTimeOfUnix(daysFromCivil(utc.year, utc.month, utc.day) * 86400 + utc.hour * 3600 + utc.minute * 60 +
                           utc.second);
 }
@@ -179,7 +243,8 @@ std::optional<ZoneRule> zoneRuleOf(icalcomponent* vtimezone) {
     return rule;
 }
 
-std::optional<Recurrence> recurrenceOf(icalrecurrencetype r, const icaltimetype& start, Warnings& warnings) {
+std::optional<Recurrence> recurrenceOf(icalrecurrencetype r, const icaltimetype& start,
+                                       const std::optional<ZoneRule>& zone, Warnings& warnings) {
     Recurrence out;
     if (start.year < 1601 || start.year > kLastYear) return std::nullopt;
     out.interval = std::max<short>(1, r.interval);
@@ -233,7 +298,14 @@ std::optional<Recurrence> recurrenceOf(icalrecurrencetype r, const icaltimetype&
         floating.zone = nullptr;
         if (!icaltime_is_null_time(r.until)) {
             // Compared in the meeting's own time, as Outlook stores the end date.
-            if (r.until.zone || icaltime_is_utc(r.until)) r.until = icaltime_convert_to_zone(r.until, const_cast<icaltimezone*>(start.zone));
+            if (icaltime_is_utc(r.until) && zone && !r.until.is_date) {
+                WallTime local = localOf(wallOf(r.until), *zone);
+                r.until.year = local.year;
+                r.until.month = local.month;
+                r.until.day = local.day;
+                r.until.hour = local.hour;
+                r.until.minute = local.minute;
+            }
             r.until.zone = nullptr;
         }
         std::unique_ptr<icalrecur_iterator, decltype(&icalrecur_iterator_free)> it(icalrecur_iterator_new(r, floating),
@@ -268,9 +340,20 @@ std::optional<CalendarEvent> readCalendar(std::string_view calendarText, Warning
         warnings.add("the calendar part could not be read; it is kept as an attachment");
         return std::nullopt;
     }
-    icalcomponent* event = icalcomponent_isa(root.get()) == ICAL_VEVENT_COMPONENT
-                               ? root.get()
-                               : icalcomponent_get_first_component(root.get(), ICAL_VEVENT_COMPONENT);
+    // The series (or single meeting) rather than one of its changed instances.
+    icalcomponent* event = nullptr;
+    if (icalcomponent_isa(root.get()) == ICAL_VEVENT_COMPONENT) {
+        event = root.get();
+    } else {
+        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VEVENT_COMPONENT); c;
+             c = icalcomponent_get_next_component(root.get(), ICAL_VEVENT_COMPONENT)) {
+            if (!event) event = c;
+            if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
+                event = c;
+                break;
+            }
+        }
+    }
     if (!event) return std::nullopt;
     icaltimetype start = icalcomponent_get_dtstart(event);
     if (icaltime_is_null_time(start) || !icaltime_is_valid_time(start)) {
@@ -294,10 +377,6 @@ std::optional<CalendarEvent> readCalendar(std::string_view calendarText, Warning
     }
     out.allDay = start.is_date;
     if (auto allDay = xProperty(event, "X-MICROSOFT-CDO-ALLDAYEVENT")) out.allDay = out.allDay || upper(*allDay) == "TRUE";
-    out.start = utcOf(start);
-    out.end = utcOf(end);
-    out.localStart = wallOf(start);
-    out.localEnd = wallOf(end);
     if (icaltime_is_utc(start)) {
         out.timeZoneName = u"UTC";
         out.zone = ZoneRule{};
@@ -308,6 +387,12 @@ std::optional<CalendarEvent> readCalendar(std::string_view calendarText, Warning
                                        : icaltimezone_get_tzid(const_cast<icaltimezone*>(start.zone)));
         out.zone = zoneRuleOf(icaltimezone_get_component(const_cast<icaltimezone*>(start.zone)));
     }
+    out.start = utcOf(start, out.zone);
+    // DTEND is in the zone of DTSTART in every invitation seen; another zone
+    // is left to libical.
+    out.end = end.zone == start.zone ? utcOf(end, out.zone) : utcOf(end);
+    out.localStart = wallOf(start);
+    out.localEnd = wallOf(end);
 
     out.summary = text16(icalcomponent_get_summary(event));
     out.location = text16(icalcomponent_get_location(event));
@@ -327,16 +412,16 @@ std::optional<CalendarEvent> readCalendar(std::string_view calendarText, Warning
     if (auto importance = xProperty(event, "X-MICROSOFT-CDO-IMPORTANCE")) out.importance = std::atoi(importance->c_str());
 
     if (icalproperty* rrule = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY)) {
-        out.recurrence = recurrenceOf(icalproperty_get_rrule(rrule), start, warnings);
+        out.recurrence = recurrenceOf(icalproperty_get_rrule(rrule), start, out.zone, warnings);
         if (!out.recurrence) warnings.add("the meeting's recurrence rule is kept only in the original invitation");
     }
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY)) {
         icaltimetype ex = icalproperty_get_exdate(p);
         if (icaltime_is_null_time(ex)) continue;
-        if (start.zone && (ex.zone || icaltime_is_utc(ex)) && !ex.is_date)
-            ex = icaltime_convert_to_zone(ex, const_cast<icaltimezone*>(start.zone));
-        out.exceptionDates.push_back(wallOf(ex));
+        WallTime date = wallOf(ex);
+        if (icaltime_is_utc(ex) && !ex.is_date && out.zone) date = localOf(date, *out.zone);
+        out.exceptionDates.push_back(date);
     }
     icaltimetype recurrenceId = icalcomponent_get_recurrenceid(event);
     if (!icaltime_is_null_time(recurrenceId)) out.recurrenceId = wallOf(recurrenceId);

@@ -84,7 +84,8 @@ struct CalendarEvent {
     std::optional<int32_t> importance;
 };
 
-// The first VEVENT of the text; nullopt (with a warning) when the text is no
+// The VEVENT of the series or single meeting (the first one without a
+// RECURRENCE-ID, else the first); nullopt (with a warning) when the text is no
 // calendar or the event has no start.
 std::optional<CalendarEvent> readCalendar(std::string_view text, Warnings& warnings);
 

@@ -134,6 +134,27 @@ TEST(Invitation, OutlookRequestValueByValue) {
     EXPECT_TRUE(m.attachments.empty());
 }
 
+TEST(Invitation, SummerTimeAndTheChangeNightFollowTheZonesRule) {
+    // [MS-OXOCAL] 2.2.1.39: UTC = local + bias + daylight bias in summer time;
+    // W. Europe changes on the last Sunday of March at 02:00 local time.
+    struct Case { std::string local; pst::FileTime want; };
+    const Case cases[] = {
+        {"20260715T140000", utc(2026, 7, 15, 12, 0)},
+        {"20260329T013000", utc(2026, 3, 29, 0, 30)},   // just before the change
+        {"20260329T030000", utc(2026, 3, 29, 1, 0)},    // just after it
+        {"20261025T040000", utc(2026, 10, 25, 3, 0)},   // winter time again
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.local);
+        std::string message = outlookRequest();
+        std::string start = "DTSTART;TZID=W. Europe Standard Time:";
+        message.replace(message.find(start) + start.size(), 15, c.local);
+        message.replace(message.find("DTEND;TZID=W. Europe Standard Time:") + 35, 15, c.local);
+        auto m = parseText(message).message;
+        EXPECT_EQ(namedValue<pst::FileTime>(m, PSETID_Appointment, 0x820D), c.want);
+    }
+}
+
 TEST(Invitation, WeeklySeriesGetsItsRecurrencePattern) {
     auto m = parseText(thunderbirdMessage(
                            "Team sync", "REQUEST",
@@ -207,6 +228,23 @@ TEST(Invitation, DailyMonthlyAndYearlyRules) {
         want.u32(0x3006).u32(0x3009).u32(540).u32(600).u16(0).u32(0).u32(0);
         EXPECT_EQ(namedValue<pst::Bytes>(m, PSETID_Appointment, 0x8216), want.bytes);
     }
+}
+
+TEST(Invitation, SeriesWithAChangedInstanceIsReadAsTheSeries) {
+    // Outlook sends a series and its changed instances in one VCALENDAR; the
+    // message is the series ([MS-OXCICAL] 2.1.3.1.1: one object per VEVENT
+    // without RECURRENCE-ID).
+    std::string event = thunderbirdEvent("FREQ=DAILY;COUNT=3");
+    std::string changed = "UID:6f1c2c3e-2b5a-4d8e-9a51-1c2d3e4f5a6b@example.com\r\n"
+                          "RECURRENCE-ID;TZID=Europe/Berlin:20260310T090000\r\n"
+                          "DTSTART;TZID=Europe/Berlin:20260310T110000\r\n"
+                          "DTEND;TZID=Europe/Berlin:20260310T120000\r\n"
+                          "DTSTAMP:20260302T090000Z\r\nSUMMARY:Team sync (moved)\r\n";
+    auto m = parseText(thunderbirdMessage("Team sync", "REQUEST", changed + "END:VEVENT\r\nBEGIN:VEVENT\r\n" + event))
+                 .message;
+    EXPECT_EQ(namedValue<bool>(m, PSETID_Appointment, 0x8223), true);
+    EXPECT_EQ(namedValue<bool>(m, PSETID_Meeting, 0x000A), false);  // PidLidIsException
+    EXPECT_EQ(namedValue<pst::FileTime>(m, PSETID_Appointment, 0x820D), utc(2026, 3, 9, 8, 0));
 }
 
 TEST(Invitation, ReplyAndCancellation) {

@@ -139,6 +139,41 @@ TEST(Winmail, BecomesTheMessageOutlookSent) {
     EXPECT_EQ(text(*item->embedded, PR_MESSAGE_CLASS_W), "IPM.Note");
 }
 
+TEST(Winmail, ExchangeMeetingRequestKeepsItsClassAndNamedProperties) {
+    // Exchange sends meeting requests between its users as TNEF: the legacy
+    // class name ([MS-OXTNEF] 2.1.3.3.5) and the meeting's named properties
+    // in attMsgProps (2.1.3.4); the MIME Reply-To wins ([MS-OXCMAIL] 2.2.3.1.6).
+    TnefStream tnef;
+    tnef.text(TnefStream::kMessage, TnefStream::attMessageClass, "IPM.Microsoft Schedule.MtgReq");
+    TnefProps props;
+    props.unicode(0x0037001F, u"Planning")
+        .unicode(0x0050001F, u"Someone Else")  // PR_REPLY_RECIPIENT_NAMES
+        .named(pst::format::PSETID_Appointment, 0x820D)
+        .time(0x80000040, 134000000000000000ULL)
+        .named(pst::format::PSETID_Appointment, 0x8208)
+        .unicode(0x8001001F, u"Room 1")
+        .named(pst::format::PSETID_Appointment, 0x8215)
+        .boolean(0x8002000B, true);
+    tnef.attribute(TnefStream::kMessage, TnefStream::attMsgProps, props.bytes());
+    std::string message = outlookWinmailMessage(tnef.bytes());
+    message.insert(message.find("Subject:"), "Reply-To: \"Anna Berg\" <anna.berg@example.com>\r\n");
+    auto m = parseText(message).message;
+    EXPECT_EQ(text(m, PR_MESSAGE_CLASS_W), "IPM.Schedule.Meeting.Request");
+    EXPECT_EQ(text(m, PR_REPLY_RECIPIENT_NAMES_W), "Anna Berg");
+    using pst::NamedPropertyName;
+    auto* start = m.findNamed(NamedPropertyName::byLid(pst::format::PSETID_Appointment, 0x820D));
+    ASSERT_TRUE(start);
+    EXPECT_EQ(std::get<pst::FileTime>(*start).value, 134000000000000000ULL);
+    auto* location = m.findNamed(NamedPropertyName::byLid(pst::format::PSETID_Appointment, 0x8208));
+    ASSERT_TRUE(location);
+    EXPECT_EQ(std::get<std::u16string>(*location), u"Room 1");
+    auto* allDay = m.findNamed(NamedPropertyName::byLid(pst::format::PSETID_Appointment, 0x8215));
+    ASSERT_TRUE(allDay);
+    EXPECT_EQ(std::get<bool>(*allDay), true);
+    // Without a body in winmail.dat, the MIME text stays the body.
+    EXPECT_EQ(text(m, PR_BODY_W), "Grusse, the figures are attached.\r\n");
+}
+
 TEST(Winmail, DamagedStreamStaysAnAttachmentWithAWarning) {
     std::string winmail = outlookWinmailDat();
     for (size_t cut : {size_t(3), size_t(40), winmail.size() / 2, winmail.size() - 1}) {

@@ -20,7 +20,10 @@ generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -S "$here" -B "$build_dir" "${generator[@]}" -DCMAKE_CXX_COMPILER="$clangxx" \
       -DCMAKE_BUILD_TYPE= -DQUILLMERE_SOURCE_DIR="$source_dir" >/dev/null
-cmake --build "$build_dir" -j2 >/dev/null
+if ! built=$(cmake --build "$build_dir" -j2 2>&1); then
+  echo "$built"
+  exit 1
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$probe" "$work"' EXIT
