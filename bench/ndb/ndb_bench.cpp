@@ -19,6 +19,7 @@
 #include "pst/ndb/ndb_writer.h"
 
 using namespace pst::ndb;
+using namespace pst::format;
 using Clock = std::chrono::steady_clock;
 
 namespace {

@@ -17,6 +17,7 @@
 #include "selection/message_list.h"
 #include "selection/qt_prompts.h"
 #include "selection/std_file_system.h"
+#include "util/path_helpers.h"
 
 namespace quillmere {
 
@@ -272,13 +273,12 @@ void frmStep1::CmdAddFolder_Click()
         DoEvents();
         if (closeRequested_)
             break;
-        const QString path = QString::fromStdU16String(entry);
-        if (!IsMessageFilePath(path))
+        if (!IsMessageFilePath(entry))
             continue;
         DoEvents();
         if (closeRequested_)
             break;
-        AddFileToList(path);
+        AddFileToList(QString::fromStdU16String(entry));
         ++found;
     }
     QApplication::restoreOverrideCursor();

@@ -3,15 +3,11 @@
 #include "conversion/component_registry.h"
 #include "conversion/text.h"
 #include "util/platform_path.h"
+#include "util/text.h"
 
 namespace conversion {
 
-std::u16string trimSpaces(const std::u16string& text) {
-    auto begin = text.find_first_not_of(u' ');
-    if (begin == std::u16string::npos) return {};
-    auto end = text.find_last_not_of(u' ');
-    return text.substr(begin, end - begin + 1);
-}
+using quillmere::trimSpaces;
 
 std::vector<std::u16string> splitFolderNames(const std::u16string& folderPath) {
     std::vector<std::u16string> names;

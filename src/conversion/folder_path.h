@@ -15,7 +15,6 @@ std::u16string RowFolderPath(const std::u16string& rowText);
 // letter and its colon ("\Users\ann\a.eml"); a path of this platform whole.
 std::u16string PathAfterDrive(const std::u16string& rowText);
 
-std::u16string trimSpaces(const std::u16string& text);
 std::vector<std::u16string> splitFolderNames(const std::u16string& folderPath);
 
 }  // namespace conversion

@@ -4,21 +4,20 @@
 #include "conversion/folder_path.h"
 #include "conversion/redemption_face.h"
 #include "conversion/text.h"
+#include "pst/format/property_tags.h"
 #include "pst/store.h"
 
 namespace conversion {
 
-namespace {
-constexpr pst::PropTag kMessageFlagsTag = 0x0E070003;  // PR_MESSAGE_FLAGS
-constexpr int32_t kMessageFlagRead = 0x01;
-constexpr int32_t kMessageFlagHasAttachment = 0x10;
-}  // namespace
+using pst::tags::MSGFLAG_HASATTACH;
+using pst::tags::MSGFLAG_READ;
+using pst::tags::PR_MESSAGE_FLAGS;
 
 int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool hasAttachments) {
     // The import knows which attachments the user sees (inline pictures are
     // not counted); without its word the attachment table decides.
-    if (!existingFlags.empty()) return existingFlags.front() | kMessageFlagRead;
-    return kMessageFlagRead | (hasAttachments ? kMessageFlagHasAttachment : 0);
+    if (!existingFlags.empty()) return existingFlags.front() | MSGFLAG_READ;
+    return MSGFLAG_READ | (hasAttachments ? MSGFLAG_HASATTACH : 0);
 }
 
 void ConversionRun::ImportMessages() {
@@ -73,12 +72,12 @@ void ConversionRun::importRow(int r, int rows) {
         runner_.step([&] {
             auto message = item->MAPIOBJECT();
             std::vector<int32_t> existing;
-            if (auto* value = message->getProp(kMessageFlagsTag); value && std::holds_alternative<int32_t>(*value))
+            if (auto* value = message->getProp(PR_MESSAGE_FLAGS); value && std::holds_alternative<int32_t>(*value))
                 existing.push_back(std::get<int32_t>(*value));
             const bool hasAttachments = !message->content().attachments.empty();
             if (!utils) throw ComponentError("No utility object");
             watchingStore([&] {
-                utils->HrSetOneProp(*message, kMessageFlagsTag, importedMessageFlags(existing, hasAttachments), true);
+                utils->HrSetOneProp(*message, PR_MESSAGE_FLAGS, importedMessageFlags(existing, hasAttachments), true);
             });
         });
         utils.reset();

@@ -2,20 +2,11 @@
 
 #include "conversion/component_registry.h"
 #include "conversion/text.h"
+#include "util/text.h"
 
 namespace conversion {
 
 namespace {
-
-char16_t foldCase(char16_t c) {
-    if (c >= u'A' && c <= u'Z') return c + 32;
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;           // Latin-1
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;         // Greek
-    if (c >= 0x410 && c <= 0x42F) return c + 32;                       // Cyrillic
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && (c % 2) == 0) return c + 1;  // Latin Extended-A pairs (most)
-    return c;
-}
 
 std::u16string hex(const pst::Bytes& bytes) {
     static const char16_t digits[] = u"0123456789ABCDEF";
@@ -28,13 +19,6 @@ std::u16string hex(const pst::Bytes& bytes) {
 }
 
 }  // namespace
-
-bool equalsIgnoringCase(const std::u16string& a, const std::u16string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldCase(a[i]) != foldCase(b[i])) return false;
-    return true;
-}
 
 pst::Store& ProfileStore::open() const {
     if (!store || !store->isOpen()) throw ComponentError("The store " + toUtf8(displayName) + " is closed");
@@ -69,7 +53,7 @@ std::shared_ptr<ProfileStore> Profile::storeByEntryId(const std::u16string& entr
 
 std::shared_ptr<ProfileStore> Profile::storeByDisplayName(const std::u16string& name) const {
     for (auto it = stores_.rbegin(); it != stores_.rend(); ++it)
-        if (equalsIgnoringCase((*it)->displayName, name)) return *it;
+        if (quillmere::equalsIgnoringCase((*it)->displayName, name)) return *it;
     return nullptr;
 }
 

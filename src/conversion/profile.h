@@ -71,6 +71,4 @@ private:
 // the next free one; tests may set the commit points.
 std::shared_ptr<Profile> makeFileProfile(pst::StoreOptions options = {});
 
-bool equalsIgnoringCase(const std::u16string& a, const std::u16string& b);
-
 }  // namespace conversion

@@ -5,11 +5,11 @@
 
 #include "eml/charset.h"
 #include "eml/gmime_support.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

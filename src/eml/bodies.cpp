@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "eml/html_to_text.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

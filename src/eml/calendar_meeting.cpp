@@ -5,12 +5,12 @@
 #include "eml/addresses.h"
 #include "eml/calendar_blobs.h"
 #include "eml/charset.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "pst/format/property_sets.h"
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 using pst::PropType;
 using pst::format::PSETID_Appointment;
 using pst::format::PSETID_Common;

@@ -1,7 +1,7 @@
 #include "eml/content_walk.h"
 
 #include "eml/gmime_support.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "eml/message_reader.h"
 #include "eml/secure.h"
 #include "eml/tnef_reader.h"
@@ -78,7 +78,7 @@ public:
             // CMS data ([MS-OXOSMIME] 2.1.3.2).
             if (mimeType(root) == "application/octet-stream")
                 for (auto& p : blob.content.props)
-                    if (p.tag == tags::PR_ATTACH_MIME_TAG_W) p.value = std::u16string(u"application/pkcs7-mime");
+                    if (p.tag == pst::tags::PR_ATTACH_MIME_TAG_W) p.value = std::u16string(u"application/pkcs7-mime");
             addAttachment(std::move(blob));
         } else if (isSmimeClearSigned(root)) {
             clearSigned(GMIME_MULTIPART(root));
@@ -284,7 +284,7 @@ private:
         auto content = std::make_shared<pst::MessageContent>(readEmbeddedMessage(message, context_, depth_ + 1));
         std::u16string shown = safeFileName(fileName);
         if (shown.empty()) {
-            if (auto* subject = content->find(tags::PR_SUBJECT_W)) shown = std::get<std::u16string>(*subject);
+            if (auto* subject = content->find(pst::tags::PR_SUBJECT_W)) shown = std::get<std::u16string>(*subject);
         }
         PendingAttachment attachment = embeddedMessageAttachment(std::move(content), shown);
         addAttachment(std::move(attachment));

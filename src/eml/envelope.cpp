@@ -7,11 +7,11 @@
 #include "eml/dates.h"
 #include "eml/encoded_words.h"
 #include "eml/gmime_support.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include "eml/addresses.h"
 #include "eml/charset.h"
 #include "eml/envelope.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "eml/named_properties.h"
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "eml/content_walk.h"
 #include "eml/envelope.h"
 #include "eml/gmime_support.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "eml/message_marks.h"
 #include "eml/named_properties.h"
 #include "eml/reports.h"
@@ -15,7 +15,7 @@
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

@@ -4,11 +4,11 @@
 
 #include "eml/addresses.h"
 #include "eml/charset.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "eml/bodies.h"
 #include "eml/charset.h"
 #include "eml/code_pages.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "eml/named_properties.h"
 #include "eml/rtf_compressed.h"
 #include "eml/rtf_text.h"
@@ -13,7 +13,7 @@
 
 namespace eml {
 
-using namespace tags;
+using namespace pst::tags;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "eml/charset.h"
 #include "eml/code_pages.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 
 namespace eml {
 
@@ -185,7 +185,7 @@ private:
     }
 
     void messageAttribute(uint16_t id, std::span<const uint8_t> data) {
-        using namespace tags;
+        using namespace pst::tags;
         switch (id) {
             case attOemCodepage:
                 if (data.size() >= 4) codePage_ = static_cast<int>(Cursor(data).u32());
@@ -223,7 +223,7 @@ private:
     }
 
     void attachmentAttribute(uint16_t id, std::span<const uint8_t> data) {
-        using namespace tags;
+        using namespace pst::tags;
         if (id == attAttachRendData) {
             out_.attachments.emplace_back();
             if (data.size() >= 6) {
@@ -408,7 +408,7 @@ private:
             attachment->embeddedStream.assign(data.begin(), data.end());
         } else {
             // An OLE object's storage: kept as the attachment's data.
-            set(attachment->props, {tags::PR_ATTACH_DATA_BIN, pst::Bytes(data.begin(), data.end())});
+            set(attachment->props, {pst::tags::PR_ATTACH_DATA_BIN, pst::Bytes(data.begin(), data.end())});
         }
     }
 

@@ -6,11 +6,6 @@ namespace {
 constexpr int kListColumnTwips = 10000;
 }
 
-bool IsMessageFilePath(const QString& path)
-{
-    return path.toLower().trimmed().endsWith(QLatin1String(".eml"));
-}
-
 QString MessageCountText(int rows) { return QString::number(rows) + QStringLiteral(" Email Messages"); }
 
 QString MessagesFoundText(int found)

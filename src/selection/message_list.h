@@ -13,10 +13,6 @@ namespace quillmere {
 
 inline const QString kNoFilesText = QStringLiteral("0 files");
 
-// Whether a walked file path names a message file: its last four characters,
-// lower-cased and with surrounding spaces stripped, are ".eml".
-bool IsMessageFilePath(const QString& path);
-
 // "<n> Email Messages", the count label for n listed rows.
 QString MessageCountText(int rows);
 // "<n> Email Messages Found.", the box after a folder add.

@@ -12,11 +12,9 @@
 #include <utility>
 #include <vector>
 
-namespace quillmere {
+#include "util/text.h"
 
-// Folds the letter case of a key: ASCII, Latin-1, Latin Extended-A, Greek and
-// Cyrillic capitals become small letters; every other code unit is kept.
-std::u16string foldKeyCase(const std::u16string& key);
+namespace quillmere {
 
 class DuplicateKeyError : public std::invalid_argument {
 public:
@@ -30,7 +28,7 @@ public:
     // collection as it was, if an entry with that key (in any case) exists.
     void add(T value, const std::u16string& key)
     {
-        auto folded = foldKeyCase(key);
+        auto folded = foldCase(key);
         if (index_.count(folded))
             throw DuplicateKeyError("key already present in the collection");
         values_.push_back(std::move(value));
@@ -55,16 +53,16 @@ public:
     // Throws std::out_of_range when no entry has that key.
     const T& item(const std::u16string& key) const
     {
-        auto it = index_.find(foldKeyCase(key));
+        auto it = index_.find(foldCase(key));
         if (it == index_.end())
             throw std::out_of_range("no entry with that key");
         return values_[it->second];
     }
-    bool contains(const std::u16string& key) const { return index_.count(foldKeyCase(key)) != 0; }
+    bool contains(const std::u16string& key) const { return index_.count(foldCase(key)) != 0; }
     // 1-based position of the entry with that key, 0 when there is none.
     std::int32_t positionOf(const std::u16string& key) const
     {
-        auto it = index_.find(foldKeyCase(key));
+        auto it = index_.find(foldCase(key));
         return it == index_.end() ? 0 : static_cast<std::int32_t>(it->second + 1);
     }
 

@@ -1,6 +1,7 @@
 #include "util/platform_path.h"
 
 #include "util/path_helpers.h"
+#include "util/text.h"
 #include "util/utf.h"
 
 #include <vector>
@@ -8,15 +9,6 @@
 namespace quillmere {
 
 namespace {
-
-std::u16string trimSpaces(const std::u16string& s)
-{
-    const auto begin = s.find_first_not_of(u' ');
-    if (begin == std::u16string::npos)
-        return {};
-    const auto end = s.find_last_not_of(u' ');
-    return s.substr(begin, end - begin + 1);
-}
 
 std::optional<std::u16string> folderPathOfPlatformPath(const std::u16string& path)
 {

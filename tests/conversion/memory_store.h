@@ -8,6 +8,7 @@
 
 #include "conversion/profile.h"
 #include "pst/store.h"
+#include "util/text.h"
 
 namespace testing_support {
 
@@ -42,7 +43,7 @@ public:
     }
     std::optional<pst::FolderId> findFolder(pst::FolderId parent, const std::u16string& name) const override {
         for (auto& info : subfolders(parent))
-            if (conversion::equalsIgnoringCase(info.name, name)) return info.id;
+            if (quillmere::equalsIgnoringCase(info.name, name)) return info.id;
         return std::nullopt;
     }
     pst::FolderInfo folderInfo(pst::FolderId folder) const override {

@@ -9,7 +9,7 @@
 namespace eml::test {
 namespace {
 
-using namespace tags;
+using namespace pst::tags;
 
 bool hasWarningWith(const ParseResult& result, const std::string& word) {
     for (const auto& w : result.warnings)

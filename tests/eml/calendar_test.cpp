@@ -12,7 +12,7 @@
 namespace eml::test {
 namespace {
 
-using namespace tags;
+using namespace pst::tags;
 using namespace std::chrono;
 using pst::format::PSETID_Appointment;
 using pst::format::PSETID_Common;

@@ -7,7 +7,7 @@
 namespace eml::test {
 namespace {
 
-using namespace tags;
+using namespace pst::tags;
 
 const pst::AttachmentContent* attachmentNamed(const pst::MessageContent& m, const std::string& name) {
     for (const auto& a : m.attachments)

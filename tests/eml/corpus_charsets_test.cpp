@@ -5,7 +5,7 @@
 namespace eml::test {
 namespace {
 
-using namespace tags;
+using namespace pst::tags;
 
 struct CharsetCase {
     const char* file;

@@ -12,7 +12,7 @@
 namespace eml::test {
 namespace {
 
-using namespace tags;
+using namespace pst::tags;
 
 TEST(Envelope, PlainMessageCarriesEveryEnvelopeProperty) {
     auto m = parseCorpus("plain.eml").message;

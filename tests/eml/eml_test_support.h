@@ -9,7 +9,7 @@
 
 #include "eml/charset.h"
 #include "eml/eml_parser.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 
 namespace eml::test {
 

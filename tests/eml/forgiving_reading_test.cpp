@@ -7,7 +7,7 @@
 namespace eml::test {
 namespace {
 
-using namespace tags;
+using namespace pst::tags;
 
 bool hasWarningWith(const ParseResult& result, const std::string& words) {
     for (const auto& w : result.warnings)

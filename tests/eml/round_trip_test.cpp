@@ -13,14 +13,14 @@
 #include "eml/charset.h"
 #include "eml/dates.h"
 #include "eml/eml_parser.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "independent_readers.h"
 #include "pst/store.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace eml::tags;
+using namespace pst::tags;
 
 struct Expected {
     std::string file;

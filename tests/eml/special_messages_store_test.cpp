@@ -10,7 +10,7 @@
 
 #include "eml/charset.h"
 #include "eml/eml_parser.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "independent_readers.h"
 #include "pffexport_values.h"
 #include "process.h"
@@ -25,7 +25,7 @@ namespace eml::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace tags;
+using namespace pst::tags;
 
 ParseResult parse(const std::string& text) {
     return parseMessage(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));

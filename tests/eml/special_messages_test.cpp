@@ -14,7 +14,7 @@
 
 #include "eml/charset.h"
 #include "eml/eml_parser.h"
-#include "eml/mapi_tags.h"
+#include "pst/format/property_tags.h"
 #include "eml/named_properties.h"
 #include "independent_readers.h"
 #include "pffexport_item_values.h"
@@ -26,7 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace eml::tags;
+using namespace pst::tags;
 using test_readers::ItemValues;
 
 // The sample store's HTML message whose only attachment is the logo it shows.

@@ -10,7 +10,7 @@
 namespace eml::test {
 namespace {
 
-using namespace tags;
+using namespace pst::tags;
 
 std::span<const uint8_t> asBytes(const std::string& s) {
     return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};

@@ -13,14 +13,6 @@
 
 using namespace quillmere;
 
-TEST(MessageFileName, EndsInEmlInAnyCaseAfterStrippingSpaces)
-{
-    for (const char* yes : {"/m/a.eml", "/m/A.EML", "/m/b.EmL", "/m/c.eml  ", " .eml", "/m/x.tar.eml"})
-        EXPECT_TRUE(IsMessageFilePath(QString::fromUtf8(yes))) << yes;
-    for (const char* no : {"/m/a.emlx", "/m/a.eml.bak", "/m/eml", "/m/a.txt", "", "eml", "/m/a_eml"})
-        EXPECT_FALSE(IsMessageFilePath(QString::fromUtf8(no))) << no;
-}
-
 TEST(MessageCountTexts, AreTheNumberFollowedByTheFixedText)
 {
     EXPECT_EQ(MessageCountText(1), QStringLiteral("1 Email Messages"));

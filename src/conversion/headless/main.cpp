@@ -26,6 +26,7 @@
 #include "conversion/headless/terminal_host.h"
 #include "conversion/text.h"
 #include "selection/path_logger.h"
+#include "util/path_helpers.h"
 #include "util/platform_path.h"
 #include "util/system_error_text.h"
 
@@ -58,12 +59,6 @@ fs::path defaultSource(const char* argv0) {
     return fs::absolute("samples");
 }
 
-bool isMessageFile(const std::u16string& path) {
-    std::u16string lower;
-    for (char16_t c : trimSpaces(path)) lower += (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-    return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, u".eml") == 0;
-}
-
 struct Listing {
     std::vector<std::u16string> rows;
     std::vector<ListingFailure> refused;
@@ -82,7 +77,7 @@ Listing listMessages(const fs::path& source) {
     for (const auto& refused : walker.refusedEntries()) listing.refused.push_back({refused.path, refused.cause});
     walker.Terminate();
     for (const auto& file : *files)
-        if (isMessageFile(file)) listing.rows.push_back(file);
+        if (quillmere::IsMessageFilePath(file)) listing.rows.push_back(file);
     return listing;
 }
 

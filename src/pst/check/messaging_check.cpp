@@ -8,7 +8,9 @@
 
 #include "pst/check/checker.h"
 #include "pst/format/constants.h"
+#include "pst/format/nid.h"
 #include "pst/format/crc.h"
+#include "pst/format/property_tags.h"
 #include "pst/read/bytes.h"
 #include "pst/read/ltp.h"
 #include "pst/read/named_map.h"
@@ -23,42 +25,33 @@ using read::TableRow;
 
 namespace {
 
-constexpr uint32_t kTypeInternal = 0x01, kTypeFolder = 0x02, kTypeSearchFolder = 0x03, kTypeMessage = 0x04,
-                   kTypeAttachment = 0x05, kTypeAssocMessage = 0x08, kTypeHierarchy = 0x0D, kTypeContents = 0x0E,
-                   kTypeAssocContents = 0x0F, kTypeSearchContents = 0x10, kTypeAttachmentTable = 0x11,
-                   kTypeRecipientTable = 0x12, kTypeLtp = 0x1F;
-
-constexpr uint16_t kIdDisplayName = 0x3001;
-constexpr uint16_t kIdSubject = 0x0037;
-constexpr uint16_t kIdMessageClass = 0x001A;
-constexpr PropTag kRecordKey = 0x0FF90102;
-constexpr PropTag kIpmSubtreeEntryId = 0x35E00102;
-constexpr PropTag kWastebasketEntryId = 0x35E30102;
-constexpr PropTag kFinderEntryId = 0x35E70102;
-constexpr PropTag kContentCount = 0x36020003;
-constexpr PropTag kContentUnread = 0x36030003;
-constexpr PropTag kSubfolders = 0x360A000B;
-constexpr PropTag kAssocContentCount = 0x36170003;
-constexpr PropTag kMessageFlags = 0x0E070003;
-constexpr int32_t kMsgFlagRead = 0x01, kMsgFlagHasAttach = 0x10;
-constexpr PropTag kAttachMethod = 0x37050003;
-constexpr PropTag kAttachDataObject = 0x3701000D;
-constexpr PropTag kAttachDataBinary = 0x37010102;
-constexpr int32_t kAttachByValue = 1, kAttachEmbedded = 5;
+using namespace pst::tags;
 
 // Columns every template must have, by property id ([MS-PST] "Hierarchy
 // Table Template", "Contents Table Template", "FAI Contents Table Template",
 // "Recipient Table Template", "Attachment Table Template").
-const std::vector<uint16_t> kHierarchyColumns = {0x0E30, 0x0E33, 0x0E34, 0x0E38, 0x3001, 0x3602, 0x3603,
-                                                 0x360A, 0x3613, 0x6635, 0x6636, 0x67F2, 0x67F3};
-const std::vector<uint16_t> kContentsColumns = {0x0017, 0x001A, 0x0036, 0x0037, 0x0039, 0x0042, 0x0057, 0x0058, 0x0070,
-                                                0x0071, 0x0E03, 0x0E04, 0x0E06, 0x0E07, 0x0E08, 0x0E17, 0x0E30, 0x0E33,
-                                                0x0E34, 0x0E38, 0x0E3C, 0x0E3D, 0x1097, 0x3008, 0x65C6, 0x67F2, 0x67F3};
-const std::vector<uint16_t> kAssocContentsColumns = {0x001A, 0x0E07, 0x0E17, 0x3001, 0x67F2, 0x67F3, 0x6800,
-                                                     0x6803, 0x6805, 0x7003, 0x7004, 0x7005, 0x7006, 0x7007};
-const std::vector<uint16_t> kRecipientColumns = {0x0C15, 0x0E0F, 0x0FF9, 0x0FFE, 0x0FFF, 0x3001, 0x3002,
-                                                 0x3003, 0x300B, 0x3900, 0x39FF, 0x3A40, 0x67F2, 0x67F3};
-const std::vector<uint16_t> kAttachmentColumns = {0x0E20, 0x3704, 0x3705, 0x370B, 0x67F2, 0x67F3};
+const std::vector<PropTag> kHierarchyColumns = {
+    PR_REPL_ITEMID, PR_REPL_CHANGENUM, PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS, PR_DISPLAY_NAME_W,
+    PR_CONTENT_COUNT, PR_CONTENT_UNREAD, PR_SUBFOLDERS, PR_CONTAINER_CLASS_W, PR_PST_HIDDEN_COUNT,
+    PR_PST_HIDDEN_UNREAD, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
+const std::vector<PropTag> kContentsColumns = {
+    PR_IMPORTANCE, PR_MESSAGE_CLASS_W, PR_SENSITIVITY, PR_SUBJECT_W, PR_CLIENT_SUBMIT_TIME,
+    PR_SENT_REPRESENTING_NAME_W, PR_MESSAGE_TO_ME, PR_MESSAGE_CC_ME, PR_CONVERSATION_TOPIC_W,
+    PR_CONVERSATION_INDEX, PR_DISPLAY_CC_W, PR_DISPLAY_TO_W, PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS,
+    PR_MESSAGE_SIZE, PR_MSG_STATUS, PR_REPL_ITEMID, PR_REPL_CHANGENUM, PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS,
+    PR_REPL_COPIEDFROM_VERSIONHISTORY, PR_REPL_COPIEDFROM_ITEMID, PR_ITEM_TEMPORARY_FLAGS,
+    PR_LAST_MODIFICATION_TIME, PR_SECURE_SUBMIT_FLAGS, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
+const std::vector<PropTag> kAssocContentsColumns = {
+    PR_MESSAGE_CLASS_W, PR_MESSAGE_FLAGS, PR_MSG_STATUS, PR_DISPLAY_NAME_W, PR_LTP_ROW_ID, PR_LTP_ROW_VER,
+    PR_OFFLINE_ADDRBOOK_NAME_W, PR_SEND_OUTLOOK_RECALL_REPORT, PR_OAB_TRUNCATED_PROPS, PR_VD_FLAGS,
+    PR_VD_LINK_TO, PR_VD_VIEW_FOLDER, PR_VD_NAME_W, PR_VD_VERSION};
+const std::vector<PropTag> kRecipientColumns = {
+    PR_RECIPIENT_TYPE, PR_RESPONSIBILITY, PR_RECORD_KEY, PR_OBJECT_TYPE, PR_ENTRYID, PR_DISPLAY_NAME_W,
+    PR_ADDRTYPE_W, PR_EMAIL_ADDRESS_W, PR_SEARCH_KEY, PR_DISPLAY_TYPE, PR_7BIT_DISPLAY_NAME_W,
+    PR_SEND_RICH_INFO, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
+const std::vector<PropTag> kAttachmentColumns = {
+    PR_ATTACH_SIZE, PR_ATTACH_FILENAME_W, PR_ATTACH_METHOD, PR_RENDERING_POSITION, PR_LTP_ROW_ID,
+    PR_LTP_ROW_VER};
 
 const PropValue* byId(const std::vector<Property>& props, uint16_t id) {
     for (auto& p : props)
@@ -144,8 +137,8 @@ private:
     // --- fixed nodes -------------------------------------------------------------
     void checkMandatoryNodes() {
         for (uint32_t nid : {fmt::kNidMessageStore, fmt::kNidNameToIdMap, fmt::kNidRootFolder,
-                             fmt::relatedNid(fmt::kNidRootFolder, kTypeHierarchy), fmt::relatedNid(fmt::kNidRootFolder, kTypeContents),
-                             fmt::relatedNid(fmt::kNidRootFolder, kTypeAssocContents), fmt::kNidSearchManagementQueue,
+                             fmt::relatedNid(fmt::kNidRootFolder, fmt::NID_TYPE_HIERARCHY_TABLE), fmt::relatedNid(fmt::kNidRootFolder, fmt::NID_TYPE_CONTENTS_TABLE),
+                             fmt::relatedNid(fmt::kNidRootFolder, fmt::NID_TYPE_ASSOC_CONTENTS_TABLE), fmt::kNidSearchManagementQueue,
                              fmt::kNidSearchActivityList, fmt::kNidHierarchyTableTemplate, fmt::kNidContentsTableTemplate,
                              fmt::kNidAssocContentsTableTemplate, fmt::kNidSearchContentsTableTemplate,
                              fmt::kNidRecipientTable, fmt::kNidAttachmentTable})
@@ -169,8 +162,8 @@ private:
             c_.defect("message store", name + " does not carry the store's record key");
         uint32_t nid = read::u32(*b, 20);
         auto it = c_.nodes.find(nid);
-        uint32_t type = fmt::nidTypeOf(nid);
-        if (it == c_.nodes.end() || (type != kTypeFolder && type != kTypeSearchFolder)) {
+        uint32_t type = fmt::nidType(nid);
+        if (it == c_.nodes.end() || (type != fmt::NID_TYPE_NORMAL_FOLDER && type != fmt::NID_TYPE_SEARCH_FOLDER)) {
             c_.defect("message store", name + " names " + hex(nid) + ", which is not a folder node");
             return std::nullopt;
         }
@@ -180,16 +173,16 @@ private:
     void checkStore() {
         auto store = pcNode(fmt::kNidMessageStore, "message store");
         if (!store) return;
-        auto rk = read::findProp(*store, kRecordKey);
+        auto rk = read::findProp(*store, PR_RECORD_KEY);
         if (!rk || !std::holds_alternative<Bytes>(*rk) || std::get<Bytes>(*rk).size() != 16)
             c_.defect("message store", "PR_RECORD_KEY is missing or not 16 bytes");
         else
             recordKey_ = std::get<Bytes>(*rk);
-        if (!byId(*store, kIdDisplayName)) c_.defect("message store", "PR_DISPLAY_NAME is missing");
+        if (!byId(*store, tagId(PR_DISPLAY_NAME_W))) c_.defect("message store", "PR_DISPLAY_NAME is missing");
         if (recordKey_.empty()) return;
-        ipm_ = entryIdFolder(*store, kIpmSubtreeEntryId, "PR_IPM_SUBTREE_ENTRYID");
-        wastebasket_ = entryIdFolder(*store, kWastebasketEntryId, "PR_IPM_WASTEBASKET_ENTRYID");
-        finder_ = entryIdFolder(*store, kFinderEntryId, "PR_FINDER_ENTRYID");
+        ipm_ = entryIdFolder(*store, PR_IPM_SUBTREE_ENTRYID, "PR_IPM_SUBTREE_ENTRYID");
+        wastebasket_ = entryIdFolder(*store, PR_IPM_WASTEBASKET_ENTRYID, "PR_IPM_WASTEBASKET_ENTRYID");
+        finder_ = entryIdFolder(*store, PR_FINDER_ENTRYID, "PR_FINDER_ENTRYID");
     }
 
     void checkNameToIdMap() {
@@ -201,10 +194,10 @@ private:
         } catch (const read::ReadError& e) {
             return c_.defect("name-to-id map", e.what());
         }
-        auto count = intValue(*props, read::kTagNameidBucketCount);
+        auto count = intValue(*props, PR_NAMEID_BUCKET_COUNT);
         if (!count || *count <= 0) return c_.defect("name-to-id map", "PidTagNameidBucketCount is missing");
         // Every name must sit in the hash bucket its record selects.
-        auto entries = read::findProp(*props, read::kTagNameidStreamEntry);
+        auto entries = read::findProp(*props, PR_NAMEID_STREAM_ENTRY);
         if (!entries) return;
         auto& e = std::get<Bytes>(*entries);
         size_t misplaced = 0;
@@ -217,7 +210,7 @@ private:
                 key = fmt::crc32({reinterpret_cast<const uint8_t*>(name.data()), name.size() * 2});
             }
             uint32_t bucket = (key ^ w) % static_cast<uint32_t>(*count);
-            auto b = read::findProp(*props, makeTag(static_cast<uint16_t>(read::kNameidBucketBase + bucket), PropType::Binary));
+            auto b = read::findProp(*props, makeTag(static_cast<uint16_t>(NAMEID_BUCKET_BASE + bucket), PropType::Binary));
             bool found = false;
             if (b && std::holds_alternative<Bytes>(*b)) {
                 auto& bytes = std::get<Bytes>(*b);
@@ -229,14 +222,14 @@ private:
         if (misplaced) c_.defect("name-to-id map", std::to_string(misplaced) + " named propert(ies) missing from their hash bucket");
     }
 
-    void requireColumns(const Table& t, const std::vector<uint16_t>& ids, const std::string& where) {
-        for (uint16_t id : ids)
-            if (std::none_of(t.columns.begin(), t.columns.end(), [&](PropTag tag) { return tagId(tag) == id; }))
-                c_.defect(where, "lacks the column " + hex(id));
+    void requireColumns(const Table& t, const std::vector<PropTag>& required, const std::string& where) {
+        for (PropTag column : required)
+            if (std::none_of(t.columns.begin(), t.columns.end(), [&](PropTag tag) { return tagId(tag) == tagId(column); }))
+                c_.defect(where, "lacks the column " + hex(tagId(column)));
     }
 
     void checkTemplates() {
-        struct Template { uint32_t nid; const char* name; const std::vector<uint16_t>* columns; };
+        struct Template { uint32_t nid; const char* name; const std::vector<PropTag>* columns; };
         for (auto& t : {Template{fmt::kNidHierarchyTableTemplate, "hierarchy table template", &kHierarchyColumns},
                         Template{fmt::kNidContentsTableTemplate, "contents table template", &kContentsColumns},
                         Template{fmt::kNidAssocContentsTableTemplate, "FAI contents table template", &kAssocContentsColumns},
@@ -258,60 +251,60 @@ private:
         if (depth > 1000) return c_.defect(where, "nests too deep");
         auto& node = c_.nodes.at(nid);
         if (node.parentNid != expectedParent) c_.defect(where, "has nidParent " + hex(node.parentNid) + ", but is listed under " + hex(expectedParent));
-        bool search = fmt::nidTypeOf(nid) == kTypeSearchFolder;
+        bool search = fmt::nidType(nid) == fmt::NID_TYPE_SEARCH_FOLDER;
         ++(search ? c_.report.summary.searchFolders : c_.report.summary.folders);
         auto props = pcNode(nid, search ? "search folder" : "folder");
         if (!props) return;
-        if (!byId(*props, kIdDisplayName)) c_.defect(where, "PR_DISPLAY_NAME is missing");
+        if (!byId(*props, tagId(PR_DISPLAY_NAME_W))) c_.defect(where, "PR_DISPLAY_NAME is missing");
         cachedFolderProps_[nid] = *props;
         if (search) {
-            auto contents = fmt::relatedNid(nid, kTypeSearchContents);
+            auto contents = fmt::relatedNid(nid, fmt::NID_TYPE_SEARCH_CONTENTS_TABLE);
             if (c_.nodes.count(contents)) tcNode(contents, "search contents table");
             return;
         }
         std::string missing;
-        for (PropTag tag : {kContentCount, kContentUnread, kSubfolders})
+        for (PropTag tag : {PR_CONTENT_COUNT, PR_CONTENT_UNREAD, PR_SUBFOLDERS})
             if (!read::findProp(*props, tag)) missing += (missing.empty() ? "" : ", ") + hex(tag);
         if (!missing.empty()) c_.tolerated(where, "lacks " + missing);
 
-        auto hierarchy = tcNode(fmt::relatedNid(nid, kTypeHierarchy), "hierarchy table");
-        auto contents = tcNode(fmt::relatedNid(nid, kTypeContents), "contents table");
-        auto assoc = tcNode(fmt::relatedNid(nid, kTypeAssocContents), "FAI contents table");
+        auto hierarchy = tcNode(fmt::relatedNid(nid, fmt::NID_TYPE_HIERARCHY_TABLE), "hierarchy table");
+        auto contents = tcNode(fmt::relatedNid(nid, fmt::NID_TYPE_CONTENTS_TABLE), "contents table");
+        auto assoc = tcNode(fmt::relatedNid(nid, fmt::NID_TYPE_ASSOC_CONTENTS_TABLE), "FAI contents table");
         if (!contents || !assoc) unreadableTables_.insert(nid);
 
-        if (auto v = read::findProp(*props, kSubfolders); v && hierarchy && std::holds_alternative<bool>(*v))
+        if (auto v = read::findProp(*props, PR_SUBFOLDERS); v && hierarchy && std::holds_alternative<bool>(*v))
             if (std::get<bool>(*v) != !hierarchy->rows.empty())
                 c_.defect(where, std::string("PR_SUBFOLDERS is ") + (std::get<bool>(*v) ? "true" : "false") + " but the hierarchy table has " +
                                      std::to_string(hierarchy->rows.size()) + " row(s)");
-        if (auto n = intValue(*props, kContentCount); n && contents && size_t(*n) != contents->rows.size())
+        if (auto n = intValue(*props, PR_CONTENT_COUNT); n && contents && size_t(*n) != contents->rows.size())
             c_.defect(where, "PR_CONTENT_COUNT is " + std::to_string(*n) + " but the contents table has " + std::to_string(contents->rows.size()) + " row(s)");
-        if (auto n = intValue(*props, kAssocContentCount); n && assoc && size_t(*n) != assoc->rows.size())
+        if (auto n = intValue(*props, PR_ASSOC_CONTENT_COUNT); n && assoc && size_t(*n) != assoc->rows.size())
             c_.defect(where, "PR_ASSOC_CONTENT_COUNT is " + std::to_string(*n) + " but the FAI contents table has " + std::to_string(assoc->rows.size()) + " row(s)");
 
         if (contents) {
-            matchRows(*contents, nid, {kTypeMessage}, where + " contents table");
+            matchRows(*contents, nid, {fmt::NID_TYPE_NORMAL_MESSAGE}, where + " contents table");
             size_t unread = 0;
             for (auto& row : contents->rows) {
-                if (fmt::nidTypeOf(row.rowId) != kTypeMessage || !c_.nodes.count(row.rowId)) continue;
+                if (fmt::nidType(row.rowId) != fmt::NID_TYPE_NORMAL_MESSAGE || !c_.nodes.count(row.rowId)) continue;
                 auto message = checkTopMessage(row.rowId, nid, &row);
-                if (message && !(intValue(*message, kMessageFlags).value_or(0) & kMsgFlagRead)) ++unread;
+                if (message && !(intValue(*message, PR_MESSAGE_FLAGS).value_or(0) & MSGFLAG_READ)) ++unread;
             }
-            if (auto n = intValue(*props, kContentUnread); n && size_t(*n) != unread)
+            if (auto n = intValue(*props, PR_CONTENT_UNREAD); n && size_t(*n) != unread)
                 c_.defect(where, "PR_CONTENT_UNREAD is " + std::to_string(*n) + " but " + std::to_string(unread) + " message(s) are unread");
         }
         if (assoc) {
-            matchRows(*assoc, nid, {kTypeAssocMessage}, where + " FAI contents table");
+            matchRows(*assoc, nid, {fmt::NID_TYPE_ASSOC_MESSAGE}, where + " FAI contents table");
             for (auto& row : assoc->rows)
-                if (fmt::nidTypeOf(row.rowId) == kTypeAssocMessage && c_.nodes.count(row.rowId)) checkTopMessage(row.rowId, nid, nullptr);
+                if (fmt::nidType(row.rowId) == fmt::NID_TYPE_ASSOC_MESSAGE && c_.nodes.count(row.rowId)) checkTopMessage(row.rowId, nid, nullptr);
         }
         if (hierarchy) {
-            matchRows(*hierarchy, nid, {kTypeFolder, kTypeSearchFolder}, where + " hierarchy table");
+            matchRows(*hierarchy, nid, {fmt::NID_TYPE_NORMAL_FOLDER, fmt::NID_TYPE_SEARCH_FOLDER}, where + " hierarchy table");
             for (auto& row : hierarchy->rows) {
                 uint32_t child = row.rowId;
-                uint32_t type = fmt::nidTypeOf(child);
-                if ((type != kTypeFolder && type != kTypeSearchFolder) || !c_.nodes.count(child)) continue;
+                uint32_t type = fmt::nidType(child);
+                if ((type != fmt::NID_TYPE_NORMAL_FOLDER && type != fmt::NID_TYPE_SEARCH_FOLDER) || !c_.nodes.count(child)) continue;
                 walkFolder(child, nid, depth + 1);
-                if (type == kTypeFolder) compareFolderRow(row, child);
+                if (type == fmt::NID_TYPE_NORMAL_FOLDER) compareFolderRow(row, child);
             }
         }
     }
@@ -320,7 +313,7 @@ private:
     void matchRows(const Table& t, uint32_t folder, std::initializer_list<uint32_t> types, const std::string& where) {
         std::set<uint32_t> rows;
         for (auto& row : t.rows) {
-            uint32_t type = fmt::nidTypeOf(row.rowId);
+            uint32_t type = fmt::nidType(row.rowId);
             if (std::find(types.begin(), types.end(), type) == types.end()) {
                 c_.defect(where, "row " + hex(row.rowId) + " is not a node of the kind the table lists");
                 continue;
@@ -332,7 +325,7 @@ private:
         for (auto it = first; it != last; ++it) {
             uint32_t nid = it->second;
             if (nid == folder) continue;
-            if (std::find(types.begin(), types.end(), fmt::nidTypeOf(nid)) == types.end()) continue;
+            if (std::find(types.begin(), types.end(), fmt::nidType(nid)) == types.end()) continue;
             if (!rows.count(nid)) c_.defect(where, "does not list " + hex(nid) + ", whose nidParent is this folder");
         }
     }
@@ -340,15 +333,15 @@ private:
     void compareFolderRow(const TableRow& row, uint32_t child) {
         auto props = cachedFolderProps_.find(child);
         if (props == cachedFolderProps_.end()) return;
-        for (PropTag tag : {kContentCount, kContentUnread, kSubfolders}) {
+        for (PropTag tag : {PR_CONTENT_COUNT, PR_CONTENT_UNREAD, PR_SUBFOLDERS}) {
             auto cell = row.find(tag);
             auto own = read::findProp(props->second, tag);
             if (cell && own && !(*cell == *own))
                 c_.defect("folder " + hex(child), "its row in the parent's hierarchy table disagrees on " + hex(tag));
         }
-        auto name = byId(props->second, kIdDisplayName);
+        auto name = byId(props->second, tagId(PR_DISPLAY_NAME_W));
         for (auto& cell : row.cells)
-            if (tagId(cell.tag) == kIdDisplayName && name && !(cell.value == *name))
+            if (tagId(cell.tag) == tagId(PR_DISPLAY_NAME_W) && name && !(cell.value == *name))
                 c_.defect("folder " + hex(child), "its row in the parent's hierarchy table has another display name");
     }
 
@@ -367,7 +360,7 @@ private:
         if (!data) return std::nullopt;
         auto props = checkMessage(*data, where, 0);
         if (props && row) {
-            for (uint16_t id : {kIdSubject, kIdMessageClass}) {
+            for (uint16_t id : {tagId(PR_SUBJECT_W), tagId(PR_MESSAGE_CLASS_W)}) {
                 auto own = byId(*props, id);
                 for (auto& cell : row->cells)
                     if (tagId(cell.tag) == id && own && !(cell.value == *own))
@@ -384,15 +377,15 @@ private:
         }
         auto props = pc(node, where);
         if (!props) return std::nullopt;
-        if (!byId(*props, kIdMessageClass)) c_.defect(where, "PR_MESSAGE_CLASS is missing");
-        auto flags = intValue(*props, kMessageFlags);
+        if (!byId(*props, tagId(PR_MESSAGE_CLASS_W))) c_.defect(where, "PR_MESSAGE_CLASS is missing");
+        auto flags = intValue(*props, PR_MESSAGE_FLAGS);
         if (!flags) c_.tolerated(where, "PR_MESSAGE_FLAGS is missing");
 
         size_t attachmentNodes = 0;
         for (auto& [sub, leaf] : node.subnodes()) {
-            uint32_t type = fmt::nidTypeOf(sub);
-            if (type == kTypeAttachment) ++attachmentNodes;
-            else if (type != kTypeRecipientTable && type != kTypeAttachmentTable && type != kTypeLtp)
+            uint32_t type = fmt::nidType(sub);
+            if (type == fmt::NID_TYPE_ATTACHMENT) ++attachmentNodes;
+            else if (type != fmt::NID_TYPE_RECIPIENT_TABLE && type != fmt::NID_TYPE_ATTACHMENT_TABLE && type != fmt::NID_TYPE_LTP)
                 c_.note(where + ": subnode " + hex(sub) + " has an unexpected type");
         }
         if (auto rt = node.subnode(fmt::kNidRecipientTable)) {
@@ -410,7 +403,7 @@ private:
                 std::set<uint32_t> listed;
                 for (auto& row : t->rows) {
                     std::string aw = where + " attachment " + hex(row.rowId);
-                    if (fmt::nidTypeOf(row.rowId) != kTypeAttachment || !listed.insert(row.rowId).second) {
+                    if (fmt::nidType(row.rowId) != fmt::NID_TYPE_ATTACHMENT || !listed.insert(row.rowId).second) {
                         c_.defect(aw, "is not a distinct attachment subnode id");
                         continue;
                     }
@@ -427,8 +420,8 @@ private:
         } else if (attachmentNodes) {
             c_.defect(where, "has attachment subnodes but no attachment table");
         }
-        if (flags && bool(*flags & kMsgFlagHasAttach) != (rows > 0))
-            c_.tolerated(where, std::string("MSGFLAG_HASATTACH is ") + ((*flags & kMsgFlagHasAttach) ? "set" : "clear") + " with " + std::to_string(rows) + " attachment(s)");
+        if (flags && bool(*flags & MSGFLAG_HASATTACH) != (rows > 0))
+            c_.tolerated(where, std::string("MSGFLAG_HASATTACH is ") + ((*flags & MSGFLAG_HASATTACH) ? "set" : "clear") + " with " + std::to_string(rows) + " attachment(s)");
         return props;
     }
 
@@ -438,18 +431,18 @@ private:
         if (!data) return;
         auto props = pc(*data, where);
         if (!props) return;
-        auto method = intValue(*props, kAttachMethod);
+        auto method = intValue(*props, PR_ATTACH_METHOD);
         if (!method) c_.defect(where, "PR_ATTACH_METHOD is missing");
-        if (auto cell = row.find(kAttachMethod); cell && method && !(*cell == PropValue(*method)))
+        if (auto cell = row.find(PR_ATTACH_METHOD); cell && method && !(*cell == PropValue(*method)))
             c_.defect(where, "its attachment-table row disagrees on PR_ATTACH_METHOD");
-        if (method == kAttachEmbedded) {
-            auto v = read::findProp(*props, kAttachDataObject);
+        if (method == ATTACH_EMBEDDED_MSG) {
+            auto v = read::findProp(*props, PR_ATTACH_DATA_OBJ);
             if (!v) return c_.defect(where, "an embedded message without PR_ATTACH_DATA_OBJ");
             uint32_t nid = read::u32(std::get<Bytes>(*v), 0);
             auto msg = data->subnode(nid);
             if (!msg) return c_.defect(where, "embedded message subnode " + hex(nid) + " is missing");
             if (auto m = loadData(msg->bidData, msg->bidSub, where + " embedded message")) checkMessage(*m, where + " embedded message", depth + 1);
-        } else if (method == kAttachByValue && !read::findProp(*props, kAttachDataBinary)) {
+        } else if (method == ATTACH_BY_VALUE && !read::findProp(*props, PR_ATTACH_DATA_BIN)) {
             c_.tolerated(where, "attached by value without PR_ATTACH_DATA_BIN");
         }
     }
@@ -458,18 +451,18 @@ private:
     void checkReachability() {
         size_t orphans = 0;
         for (auto& [nid, n] : c_.nodes) {
-            uint32_t type = fmt::nidTypeOf(nid);
-            if ((type == kTypeFolder || type == kTypeSearchFolder) && !visitedFolders_.count(nid))
+            uint32_t type = fmt::nidType(nid);
+            if ((type == fmt::NID_TYPE_NORMAL_FOLDER || type == fmt::NID_TYPE_SEARCH_FOLDER) && !visitedFolders_.count(nid))
                 c_.defect("folder " + hex(nid), "is not reachable from the root folder's hierarchy");
-            if ((type == kTypeMessage || type == kTypeAssocMessage) && !visitedMessages_.count(nid)) {
+            if ((type == fmt::NID_TYPE_NORMAL_MESSAGE || type == fmt::NID_TYPE_ASSOC_MESSAGE) && !visitedMessages_.count(nid)) {
                 // A folder whose table could not be read is reported once, not per message.
                 if (unreadableTables_.count(n.parentNid)) continue;
                 if (++orphans <= 10) c_.defect("message " + hex(nid), "is not listed in any folder's contents table");
             }
-            if (type == kTypeHierarchy || type == kTypeContents || type == kTypeAssocContents) {
+            if (type == fmt::NID_TYPE_HIERARCHY_TABLE || type == fmt::NID_TYPE_CONTENTS_TABLE || type == fmt::NID_TYPE_ASSOC_CONTENTS_TABLE) {
                 bool isTemplate = nid == fmt::kNidHierarchyTableTemplate || nid == fmt::kNidContentsTableTemplate ||
                                   nid == fmt::kNidAssocContentsTableTemplate;
-                if (!isTemplate && !c_.nodes.count(fmt::relatedNid(nid, kTypeFolder)))
+                if (!isTemplate && !c_.nodes.count(fmt::relatedNid(nid, fmt::NID_TYPE_NORMAL_FOLDER)))
                     c_.defect("table " + hex(nid), "belongs to no folder");
             }
         }
@@ -483,7 +476,7 @@ private:
             c_.defect("search root " + hex(*finder_), "is not a child of the root folder");
         bool spam = false;
         for (auto& [nid, n] : c_.nodes)
-            if (fmt::nidTypeOf(nid) == kTypeSearchFolder && n.parentNid == fmt::kNidRootFolder) spam = true;
+            if (fmt::nidType(nid) == fmt::NID_TYPE_SEARCH_FOLDER && n.parentNid == fmt::kNidRootFolder) spam = true;
         if (!spam) c_.tolerated("root folder", "has no search folder (the spam search folder)");
     }
 
@@ -491,12 +484,12 @@ private:
     void checkRemainingNodes() {
         for (auto& [nid, n] : c_.nodes) {
             if (checked_.count(nid) || n.bidData == 0) continue;
-            uint32_t type = fmt::nidTypeOf(nid);
-            bool isPc = type == kTypeFolder || type == kTypeSearchFolder || type == kTypeMessage || type == kTypeAssocMessage;
-            bool isTc = (type >= kTypeHierarchy && type <= kTypeRecipientTable) || type == 0x0B || type == 0x0C;
+            uint32_t type = fmt::nidType(nid);
+            bool isPc = type == fmt::NID_TYPE_NORMAL_FOLDER || type == fmt::NID_TYPE_SEARCH_FOLDER || type == fmt::NID_TYPE_NORMAL_MESSAGE || type == fmt::NID_TYPE_ASSOC_MESSAGE;
+            bool isTc = (type >= fmt::NID_TYPE_HIERARCHY_TABLE && type <= fmt::NID_TYPE_RECIPIENT_TABLE) || type == 0x0B || type == 0x0C;
             if (isPc) pcNode(nid, "node");
             else if (isTc) tcNode(nid, "table");
-            (void)kTypeInternal;
+            (void)fmt::NID_TYPE_INTERNAL;
         }
     }
 

@@ -6,6 +6,7 @@
 
 #include "pst/check/checker.h"
 #include "pst/format/constants.h"
+#include "pst/format/nid.h"
 #include "pst/format/crc.h"
 #include "pst/format/signature.h"
 #include "pst/read/bytes.h"
@@ -425,9 +426,9 @@ private:
         if (maxPageBid_ != 0 && h.bidNextP <= maxPageBid_)
             c_.defect("HEADER", "bidNextP " + hex(h.bidNextP) + " is not above the largest page id " + hex(maxPageBid_));
         for (auto& [nid, n] : c_.nodes) {
-            uint32_t type = fmt::nidTypeOf(nid);
-            if (type == 0x01) continue;  // NID_TYPE_INTERNAL: fixed ids, not counted
-            if (fmt::nidIndexOf(nid) > h.rgnid[type])
+            uint32_t type = fmt::nidType(nid);
+            if (type == fmt::NID_TYPE_INTERNAL) continue;  // fixed ids, not counted
+            if (fmt::nidIndex(nid) > h.rgnid[type])
                 c_.defect("HEADER", "rgnid[" + hex(type) + "] " + hex(h.rgnid[type]) + " is below node " + hex(nid) + " already in use");
         }
     }

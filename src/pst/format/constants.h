@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pst/format/nid.h"
+
 namespace pst::format {
 
 // --- HEADER ([MS-PST] "HEADER") -------------------------------------------
@@ -66,12 +68,6 @@ inline constexpr size_t kAnsiHdrRgbFM = 204;
 inline constexpr size_t kAnsiHdrRgbFP = 332;
 inline constexpr size_t kAnsiHdrSentinel = 460;
 inline constexpr size_t kAnsiHdrCryptMethod = 461;
-
-// Starting nidIndex values of a blank file's rgnid ([MS-PST] "HEADER").
-inline constexpr uint32_t kFirstNidIndex = 0x400;
-inline constexpr uint32_t kFirstSearchFolderNidIndex = 0x4000;
-inline constexpr uint32_t kFirstMessageNidIndex = 0x10000;
-inline constexpr uint32_t kFirstAssocMessageNidIndex = 0x8000;
 
 // --- ROOT ([MS-PST] "ROOT"), offsets inside the structure ------------------
 inline constexpr size_t kRootSize = 72;
@@ -203,39 +199,5 @@ constexpr uint64_t fpmapOffset(uint64_t amapIndex) {
 constexpr unsigned mapPagesInSection(uint64_t amapIndex) {
     return 1u + hasPMap(amapIndex) + hasFMap(amapIndex) + hasFPMap(amapIndex);
 }
-
-// --- Special NIDs ([MS-PST] "Special Internal NIDs", "Mandatory Nodes") ----
-inline constexpr uint32_t kNidMessageStore = 0x21;           // NID_MESSAGE_STORE
-inline constexpr uint32_t kNidNameToIdMap = 0x61;            // NID_NAME_TO_ID_MAP
-inline constexpr uint32_t kNidNormalFolderTemplate = 0xA1;   // NID_NORMAL_FOLDER_TEMPLATE
-inline constexpr uint32_t kNidSearchFolderTemplate = 0xC1;   // NID_SEARCH_FOLDER_TEMPLATE
-inline constexpr uint32_t kNidRootFolder = 0x122;            // NID_ROOT_FOLDER
-inline constexpr uint32_t kNidSearchManagementQueue = 0x1E1; // NID_SEARCH_MANAGEMENT_QUEUE
-inline constexpr uint32_t kNidSearchActivityList = 0x201;    // NID_SEARCH_ACTIVITY_LIST
-inline constexpr uint32_t kNidReserved1 = 0x241;
-inline constexpr uint32_t kNidSearchDomainObject = 0x261;    // NID_SEARCH_DOMAIN_OBJECT
-inline constexpr uint32_t kNidSearchGathererQueue = 0x281;   // NID_SEARCH_GATHERER_QUEUE
-inline constexpr uint32_t kNidSearchGathererDescriptor = 0x2A1;
-inline constexpr uint32_t kNidReserved2 = 0x2E1;
-inline constexpr uint32_t kNidReserved3 = 0x301;
-inline constexpr uint32_t kNidSearchGathererFolderQueue = 0x321;
-inline constexpr uint32_t kNidHierarchyTableTemplate = 0x60D;      // NID_HIERARCHY_TABLE_TEMPLATE
-inline constexpr uint32_t kNidContentsTableTemplate = 0x60E;       // NID_CONTENTS_TABLE_TEMPLATE
-inline constexpr uint32_t kNidAssocContentsTableTemplate = 0x60F;  // NID_ASSOC_CONTENTS_TABLE_TEMPLATE
-inline constexpr uint32_t kNidSearchContentsTableTemplate = 0x610; // NID_SEARCH_CONTENTS_TABLE_TEMPLATE
-inline constexpr uint32_t kNidAttachmentTable = 0x671;             // NID_ATTACHMENT_TABLE (template)
-inline constexpr uint32_t kNidRecipientTable = 0x692;              // NID_RECIPIENT_TABLE (template)
-// Sample NIDs the minimal hierarchy of a store uses ("Mandatory Nodes").
-inline constexpr uint32_t kNidSpamSearchFolder = 0x2223;
-inline constexpr uint32_t kNidIpmSubtree = 0x8022;
-inline constexpr uint32_t kNidSearchRootFolder = 0x8042;
-inline constexpr uint32_t kNidDeletedItems = 0x8062;
-
-// NID parts ([MS-PST] "NID (Node ID)"): 5 bits of nidType, 27 of nidIndex.
-constexpr uint32_t nidTypeOf(uint32_t nid) { return nid & 0x1F; }
-constexpr uint32_t nidIndexOf(uint32_t nid) { return nid >> 5; }
-constexpr uint32_t makeNid(uint32_t type, uint32_t index) { return (index << 5) | (type & 0x1F); }
-// The hierarchy (0x0D), contents (0x0E) and FAI contents (0x0F) tables of a folder share its nidIndex.
-constexpr uint32_t relatedNid(uint32_t folderNid, uint32_t type) { return makeNid(type, nidIndexOf(folderNid)); }
 
 }  // namespace pst::format

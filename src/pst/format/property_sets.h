@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "pst/property.h"
+#include "pst/format/property_types.h"
 
 namespace pst::format {
 

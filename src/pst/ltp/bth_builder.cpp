@@ -7,6 +7,7 @@
 #include "pst/ltp/byte_writer.h"
 
 namespace pst::ltp {
+using namespace format;
 namespace {
 
 bool keyLess(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {

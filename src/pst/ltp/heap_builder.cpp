@@ -7,12 +7,12 @@
 #include "pst/ndb/ndb_writer.h"
 
 namespace pst::ltp {
+using namespace format;
 namespace {
 
 constexpr size_t kHnHdrSize = 12;        // HNHDR
 constexpr size_t kHnPageHdrSize = 2;     // HNPAGEHDR
 constexpr size_t kHnBitmapHdrSize = 66;  // HNBITMAPHDR
-constexpr uint8_t kHeapSignature = 0xEC;
 constexpr size_t kMaxAllocsPerPage = 2047;  // hidIndex is 11 bits, 1-based
 
 bool isBitmapPage(size_t index) { return index >= 8 && (index - 8) % 128 == 0; }
@@ -52,7 +52,7 @@ Hid HeapBuilder::allocate(std::span<const uint8_t> bytes) {
 }
 
 void HeapBuilder::overwrite(Hid hid, std::span<const uint8_t> bytes) {
-    Page& page = pages_.at(hidPage(hid));
+    Page& page = pages_.at(hidBlockIndex(hid));
     if (page.frozen) throw std::logic_error("a frozen heap page cannot be overwritten");
     size_t index = hidIndex(hid) - 1;
     size_t begin = page.offsets.at(index);

@@ -7,19 +7,12 @@
 #include <span>
 #include <vector>
 
+#include "pst/format/heap.h"
 #include "pst/ndb/ndb_writer.h"
 
 namespace pst::ltp {
 
-using Hid = uint32_t;
-
-// bClientSig values ([MS-PST] "HNHDR").
-inline constexpr uint8_t kClientSigTableContext = 0x7C;
-inline constexpr uint8_t kClientSigBTreeOnHeap = 0xB5;
-inline constexpr uint8_t kClientSigPropertyContext = 0xBC;
-
-// Largest single heap allocation ([MS-PST] "HID").
-inline constexpr size_t kMaxHeapAllocation = 3580;
+using format::Hid;
 
 class HeapBuilder {
 public:
@@ -78,9 +71,5 @@ private:
 
 // The fill level code of a page with this many free bytes ([MS-PST] "HNHDR" rgbFillLevel).
 uint8_t fillLevel(size_t freeBytes);
-
-constexpr Hid makeHid(uint32_t pageIndex, uint32_t allocIndex) { return (pageIndex << 16) | (allocIndex << 5); }
-constexpr uint32_t hidPage(Hid hid) { return hid >> 16; }
-constexpr uint32_t hidIndex(Hid hid) { return (hid >> 5) & 0x7FF; }
 
 }  // namespace pst::ltp

@@ -6,6 +6,7 @@
 #include "pst/ltp/value_encoding.h"
 
 namespace pst::ltp {
+using namespace format;
 
 void PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
     PropType type = storedType(tagType(tag));
@@ -32,7 +33,7 @@ void PropertyContextBuilder::setBytes(PropTag tag, std::span<const uint8_t> byte
         v.where = Value::Where::Heap;
         v.heapBytes.assign(bytes.begin(), bytes.end());
     } else {
-        ndb::Nid nid = subnodes_.allocate(ndb::NID_TYPE_LTP);
+        ndb::Nid nid = subnodes_.allocate(format::NID_TYPE_LTP);
         subnodes_.add(nid, ndb_.writeData(bytes));
         v.where = Value::Where::HnidRaw;
         v.inlineValue = nid;
@@ -41,7 +42,7 @@ void PropertyContextBuilder::setBytes(PropTag tag, std::span<const uint8_t> byte
 }
 
 void PropertyContextBuilder::setWrittenValue(PropTag tag, ndb::Bid data) {
-    ndb::Nid nid = subnodes_.allocate(ndb::NID_TYPE_LTP);
+    ndb::Nid nid = subnodes_.allocate(format::NID_TYPE_LTP);
     subnodes_.add(nid, data);
     props_[tagId(tag)] = Value{storedType(tagType(tag)), Value::Where::HnidRaw, nid, {}};
 }

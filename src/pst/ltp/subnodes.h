@@ -18,7 +18,7 @@ struct NodeBlocks {
 class Subnodes {
 public:
     // A NID unique among this node's subnodes.
-    ndb::Nid allocate(uint8_t nidType) { return ndb::makeNid(nidType, nextIndex_++); }
+    ndb::Nid allocate(uint8_t nidType) { return format::makeNid(nidType, nextIndex_++); }
     void add(ndb::Nid nid, NodeBlocks blocks) { entries_.push_back({nid, blocks.data, blocks.subnode}); }
     void add(ndb::Nid nid, ndb::Bid data) { entries_.push_back({nid, data, 0}); }
     bool empty() const { return entries_.empty(); }

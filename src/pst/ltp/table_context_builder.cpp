@@ -10,10 +10,11 @@
 #include "pst/ltp/value_encoding.h"
 
 namespace pst::ltp {
+using namespace format;
 
 TableContextBuilder::TableContextBuilder(std::vector<PropTag> tags) {
     for (auto& t : tags) t = storedTag(t);
-    for (PropTag required : {kTagLtpRowId, kTagLtpRowVer})
+    for (PropTag required : {tags::PR_LTP_ROW_ID, tags::PR_LTP_ROW_VER})
         if (std::find(tags.begin(), tags.end(), required) == tags.end()) tags.push_back(required);
     std::sort(tags.begin(), tags.end());
     tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
@@ -29,13 +30,13 @@ TableContextBuilder::TableContextBuilder(std::vector<PropTag> tags) {
     uint16_t offset = 8;
     uint8_t bit = 2;
     for (auto& c : columns_) {
-        if (c.tag == kTagLtpRowId) { c.ibData = 0; c.iBit = 0; }
-        else if (c.tag == kTagLtpRowVer) { c.ibData = 4; c.iBit = 1; }
+        if (c.tag == tags::PR_LTP_ROW_ID) { c.ibData = 0; c.iBit = 0; }
+        else if (c.tag == tags::PR_LTP_ROW_VER) { c.ibData = 4; c.iBit = 1; }
         else c.iBit = bit++;
     }
     for (size_t width : {8, 4, 2, 1}) {
         for (auto& c : columns_) {
-            if (c.tag == kTagLtpRowId || c.tag == kTagLtpRowVer || c.cbData != width) continue;
+            if (c.tag == tags::PR_LTP_ROW_ID || c.tag == tags::PR_LTP_ROW_VER || c.cbData != width) continue;
             c.ibData = offset;
             offset += c.cbData;
         }
@@ -69,7 +70,7 @@ void TableContextBuilder::setCell(std::vector<uint8_t>& row, const Property& p) 
     int index = columnIndex(p.tag);
     if (index < 0) return;
     const TableColumn& c = columns_[index];
-    if (c.tag == kTagLtpRowId) return;
+    if (c.tag == tags::PR_LTP_ROW_ID) return;
     PropType type = tagType(c.tag);
     std::vector<uint8_t> bytes = encodeValue(type, p.value);
     if (fixedSize(type)) {
@@ -77,7 +78,7 @@ void TableContextBuilder::setCell(std::vector<uint8_t>& row, const Property& p) 
     } else {
         uint32_t hnid = 0;
         if (bytes.size() > kMaxHeapAllocation) {
-            hnid = ndb::makeNid(ndb::NID_TYPE_LTP, nextSubnodeIndex_++);
+            hnid = format::makeNid(format::NID_TYPE_LTP, nextSubnodeIndex_++);
             largeCells_.push_back({hnid, 0, std::move(bytes)});
         } else if (!bytes.empty()) {
             hnid = heap_.allocate(bytes);
@@ -174,7 +175,7 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
             matrix_.erase(matrix_.begin(), matrix_.begin() + consumed);
             std::vector<ndb::Bid> blocks = matrixBlocks_;
             if (!matrix_.empty()) blocks.push_back(ndb.writeData(matrix_));
-            if (!matrixNid_) matrixNid_ = ndb::makeNid(ndb::NID_TYPE_LTP, nextSubnodeIndex_++);
+            if (!matrixNid_) matrixNid_ = format::makeNid(format::NID_TYPE_LTP, nextSubnodeIndex_++);
             subnodes.add(matrixNid_, ndb.writeDataTree(blocks));
             hnidRows = matrixNid_;
         }

@@ -15,14 +15,12 @@
 #include <span>
 #include <vector>
 
+#include "pst/format/property_tags.h"
 #include "pst/ltp/heap_builder.h"
 #include "pst/ltp/subnodes.h"
 #include "pst/property.h"
 
 namespace pst::ltp {
-
-inline constexpr PropTag kTagLtpRowId = 0x67F20003;   // PidTagLtpRowId
-inline constexpr PropTag kTagLtpRowVer = 0x67F30003;  // PidTagLtpRowVer
 
 struct TableColumn {
     PropTag tag = 0;
@@ -69,7 +67,7 @@ private:
 
     // The row index's BTHHEADER (the heap's first HID), TCINFO, then the
     // variable-size cells in the order their rows came.
-    HeapBuilder heap_{kClientSigTableContext};
+    HeapBuilder heap_{format::kClientSigTableContext};
     Hid rowIndexHid_ = 0;
     Hid tcinfoHid_ = 0;
 

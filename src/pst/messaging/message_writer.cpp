@@ -5,26 +5,24 @@
 #include <set>
 #include <stdexcept>
 
+#include "pst/format/nid.h"
 #include "pst/ltp/property_context_builder.h"
 #include "pst/ltp/table_context_builder.h"
 #include "pst/ltp/value_encoding.h"
-#include "pst/messaging/property_tags.h"
+#include "pst/format/property_tags.h"
 #include "pst/messaging/table_templates.h"
 
 namespace pst::messaging {
 namespace {
 
-// Recipient table and attachment table subnodes of a message ([MS-PST] "Special Internal NIDs").
-constexpr ndb::Nid kNidRecipientTable = 0x692;
-constexpr ndb::Nid kNidAttachmentTable = 0x671;
 // Embedded messages within embedded messages, as deep as any mail client nests them.
 constexpr int kMaxEmbeddingDepth = 32;
 
 // Attachment properties shown in the attachment table beyond the template's.
 constexpr PropTag kAttachmentRowExtras[] = {
-    tags::AttachLongFilename, tags::AttachMimeTag, 0x3703001F /* PidTagAttachExtension */,
-    0x3712001F /* PidTagAttachContentId */, 0x37140003 /* PidTagAttachFlags */,
-    0x7FFE000B /* PidTagAttachmentHidden */, tags::AttachNum, tags::ObjectType};
+    tags::PR_ATTACH_LONG_FILENAME_W, tags::PR_ATTACH_MIME_TAG_W, tags::PR_ATTACH_EXTENSION_W,
+    tags::PR_ATTACH_CONTENT_ID_W, tags::PR_ATTACH_FLAGS, tags::PR_ATTACHMENT_HIDDEN, tags::PR_ATTACH_NUM,
+    tags::PR_OBJECT_TYPE};
 
 const Property* findIn(const std::vector<Property>& props, PropTag tag) {
     for (auto& p : props)
@@ -49,8 +47,8 @@ Bytes randomKey() {
 std::u16string joinNames(const std::vector<RecipientRow>& recipients, int32_t type) {
     std::u16string out;
     for (auto& r : recipients) {
-        auto* t = findIn(r.props, tags::RecipientType);
-        auto* n = findIn(r.props, tags::DisplayName);
+        auto* t = findIn(r.props, tags::PR_RECIPIENT_TYPE);
+        auto* n = findIn(r.props, tags::PR_DISPLAY_NAME_W);
         if (!t || !n) continue;
         auto* tv = std::get_if<int32_t>(&t->value);
         auto* nv = std::get_if<std::u16string>(&n->value);
@@ -106,27 +104,27 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
     ltp::TableContextBuilder recipients(recipientColumns);
     for (size_t i = 0; i < message.recipients.size(); ++i) {
         std::vector<Property> row = message.recipients[i].props;
-        row.push_back({tags::RowId, int32_t(i)});
-        if (!findIn(row, tags::ObjectType)) row.push_back({tags::ObjectType, tags::ObjectTypeMailUser});
-        if (!findIn(row, tags::DisplayType)) row.push_back({tags::DisplayType, int32_t(0)});
-        if (!findIn(row, tags::Responsibility)) row.push_back({tags::Responsibility, false});
-        row.push_back({tags::LtpRowVer, int32_t(1)});
+        row.push_back({tags::PR_ROWID, int32_t(i)});
+        if (!findIn(row, tags::PR_OBJECT_TYPE)) row.push_back({tags::PR_OBJECT_TYPE, tags::MAPI_MAILUSER});
+        if (!findIn(row, tags::PR_DISPLAY_TYPE)) row.push_back({tags::PR_DISPLAY_TYPE, int32_t(0)});
+        if (!findIn(row, tags::PR_RESPONSIBILITY)) row.push_back({tags::PR_RESPONSIBILITY, false});
+        row.push_back({tags::PR_LTP_ROW_VER, int32_t(1)});
         for (auto& p : row) size += valueSize(p);
         recipients.addRow(static_cast<uint32_t>(i), row);
     }
-    subnodes.add(kNidRecipientTable, recipients.write(ndb_));
+    subnodes.add(format::kNidRecipientTable, recipients.write(ndb_));
 
     if (!message.attachments.empty()) {
         std::vector<PropTag> columns = attachmentTableColumns();
         columns.insert(columns.end(), std::begin(kAttachmentRowExtras), std::end(kAttachmentRowExtras));
         ltp::TableContextBuilder table(columns);
         for (size_t i = 0; i < message.attachments.size(); ++i) {
-            ndb::Nid nid = subnodes.allocate(ndb::NID_TYPE_ATTACHMENT);
+            ndb::Nid nid = subnodes.allocate(format::NID_TYPE_ATTACHMENT);
             std::vector<Property> row;
             size += writeAttachment(message.attachments[i], static_cast<uint32_t>(i), subnodes, nid, row, depth);
             table.addRow(nid, row);
         }
-        subnodes.add(kNidAttachmentTable, table.write(ndb_));
+        subnodes.add(format::kNidAttachmentTable, table.write(ndb_));
     }
 
     // What the store computes when the message does not say.
@@ -137,29 +135,29 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
         size += valueSize(p);
         out.computed.push_back(std::move(p));
     };
-    addComputed(tags::MessageClass, std::u16string(u"IPM.Note"));
-    addComputed(tags::CreationTime, now_);
-    addComputed(tags::LastModificationTime, now_);
-    addComputed(tags::SearchKey, randomKey());
-    addComputed(tags::DisplayTo, joinNames(message.recipients, 1));
-    addComputed(tags::DisplayCc, joinNames(message.recipients, 2));
-    addComputed(tags::DisplayBcc, joinNames(message.recipients, 3));
+    addComputed(tags::PR_MESSAGE_CLASS_W, std::u16string(u"IPM.Note"));
+    addComputed(tags::PR_CREATION_TIME, now_);
+    addComputed(tags::PR_LAST_MODIFICATION_TIME, now_);
+    addComputed(tags::PR_SEARCH_KEY, randomKey());
+    addComputed(tags::PR_DISPLAY_TO_W, joinNames(message.recipients, 1));
+    addComputed(tags::PR_DISPLAY_CC_W, joinNames(message.recipients, 2));
+    addComputed(tags::PR_DISPLAY_BCC_W, joinNames(message.recipients, 3));
 
     int32_t flags = 0;
-    if (auto* f = findIn(message.props, tags::MessageFlags))
+    if (auto* f = findIn(message.props, tags::PR_MESSAGE_FLAGS))
         if (auto* v = std::get_if<int32_t>(&f->value)) flags = *v;
-    if (!message.attachments.empty()) flags |= tags::MsgFlagHasAttach;
-    else flags &= ~tags::MsgFlagHasAttach;
-    Property flagProp{tags::MessageFlags, flags};
-    Property hasAttach{tags::HasAttachments, !message.attachments.empty()};
+    if (!message.attachments.empty()) flags |= tags::MSGFLAG_HASATTACH;
+    else flags &= ~tags::MSGFLAG_HASATTACH;
+    Property flagProp{tags::PR_MESSAGE_FLAGS, flags};
+    Property hasAttach{tags::PR_HASATTACH, !message.attachments.empty()};
     size += 4 + 1 + 4;
     out.size = static_cast<uint32_t>(std::min<uint64_t>(size, INT32_MAX));
-    Property sizeProp{tags::MessageSize, int32_t(out.size)};
+    Property sizeProp{tags::PR_MESSAGE_SIZE, int32_t(out.size)};
     for (auto* p : {&flagProp, &hasAttach, &sizeProp}) {
         pc.set(p->tag, p->value);
         out.computed.push_back(*p);
     }
-    out.read = (flags & tags::MsgFlagRead) != 0;
+    out.read = (flags & tags::MSGFLAG_READ) != 0;
 
     out.blocks.data = pc.write();
     out.blocks.subnode = subnodes.write(ndb_);
@@ -174,10 +172,10 @@ uint64_t MessageWriter::writeAttachment(const AttachmentContent& attachment, uin
     uint64_t size = 0;
     for (auto& p : attachment.props) {
         if (tagType(p.tag) == PropType::Object) continue;
-        if (attachment.embedded && tagId(p.tag) == tagId(tags::AttachDataBinary)) continue;
+        if (attachment.embedded && tagId(p.tag) == tagId(tags::PR_ATTACH_DATA_BIN)) continue;
         pc.set(p.tag, p.value);
         size += valueSize(p);
-        rowProps.push_back(p.tag == tags::AttachDataBinary ? Property{} : p);
+        rowProps.push_back(p.tag == tags::PR_ATTACH_DATA_BIN ? Property{} : p);
     }
     std::erase_if(rowProps, [](const Property& p) { return p.tag == 0; });
 
@@ -187,23 +185,23 @@ uint64_t MessageWriter::writeAttachment(const AttachmentContent& attachment, uin
         pc.set(p.tag, p.value);
         rowProps.push_back(std::move(p));
     };
-    addDefault(tags::AttachMethod, attachment.embedded ? tags::AttachEmbeddedMsg : tags::AttachByValue);
-    addDefault(tags::RenderingPosition, int32_t(-1));
-    addDefault(tags::ObjectType, tags::ObjectTypeAttachment);
-    addDefault(tags::AttachNum, int32_t(number));
-    addDefault(tags::CreationTime, now_);
-    addDefault(tags::LastModificationTime, now_);
+    addDefault(tags::PR_ATTACH_METHOD, attachment.embedded ? tags::ATTACH_EMBEDDED_MSG : tags::ATTACH_BY_VALUE);
+    addDefault(tags::PR_RENDERING_POSITION, int32_t(-1));
+    addDefault(tags::PR_OBJECT_TYPE, tags::MAPI_ATTACH);
+    addDefault(tags::PR_ATTACH_NUM, int32_t(number));
+    addDefault(tags::PR_CREATION_TIME, now_);
+    addDefault(tags::PR_LAST_MODIFICATION_TIME, now_);
 
     if (attachment.embedded) {
         WrittenMessage embedded = write(*attachment.embedded, depth + 1);
-        ndb::Nid embeddedNid = subnodes.allocate(ndb::NID_TYPE_NORMAL_MESSAGE);
+        ndb::Nid embeddedNid = subnodes.allocate(format::NID_TYPE_NORMAL_MESSAGE);
         subnodes.add(embeddedNid, embedded.blocks);
-        pc.setObject(tags::AttachDataObject, embeddedNid, embedded.size);
+        pc.setObject(tags::PR_ATTACH_DATA_OBJ, embeddedNid, embedded.size);
         size += embedded.size;
     }
     size = std::min<uint64_t>(size + 64, INT32_MAX);
-    Property sizeProp{tags::AttachSize, int32_t(size)};
-    if (!hasId(attachment.props, tagId(tags::AttachSize))) {
+    Property sizeProp{tags::PR_ATTACH_SIZE, int32_t(size)};
+    if (!hasId(attachment.props, tagId(tags::PR_ATTACH_SIZE))) {
         pc.set(sizeProp.tag, sizeProp.value);
         rowProps.push_back(sizeProp);
     }

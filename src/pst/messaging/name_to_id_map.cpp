@@ -4,10 +4,10 @@
 
 #include "pst/format/crc.h"
 #include "pst/format/property_sets.h"
+#include "pst/format/property_tags.h"
 #include "pst/ltp/byte_writer.h"
 #include "pst/ltp/property_context_builder.h"
 #include "pst/ltp/value_encoding.h"
-#include "pst/messaging/property_tags.h"
 
 namespace pst::messaging {
 namespace {
@@ -82,12 +82,12 @@ ltp::NodeBlocks NameToIdMap::write(ndb::NdbWriter& ndb) {
 
     ltp::Subnodes subnodes;
     ltp::PropertyContextBuilder pc(ndb, subnodes);
-    pc.set(tags::NameidBucketCount, int32_t(kBucketCount));
-    pc.setBytes(tags::NameidStreamGuid, guidStream);
-    pc.setBytes(tags::NameidStreamEntry, entryStream);
-    pc.setBytes(tags::NameidStreamString, strings_);
+    pc.set(tags::PR_NAMEID_BUCKET_COUNT, int32_t(kBucketCount));
+    pc.setBytes(tags::PR_NAMEID_STREAM_GUID, guidStream);
+    pc.setBytes(tags::PR_NAMEID_STREAM_ENTRY, entryStream);
+    pc.setBytes(tags::PR_NAMEID_STREAM_STRING, strings_);
     for (auto& [bucket, records] : buckets)
-        pc.setBytes(makeTag(static_cast<uint16_t>(tags::NameidBucketBase + bucket), PropType::Binary), records);
+        pc.setBytes(makeTag(static_cast<uint16_t>(tags::NAMEID_BUCKET_BASE + bucket), PropType::Binary), records);
     ltp::NodeBlocks out;
     out.data = pc.write();
     out.subnode = subnodes.write(ndb);

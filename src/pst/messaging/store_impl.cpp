@@ -6,9 +6,9 @@
 #include "pst/ltp/table_context_builder.h"
 #include "pst/messaging/entry_id.h"
 #include "pst/messaging/message_writer.h"
-#include "pst/messaging/property_tags.h"
+#include "pst/format/property_tags.h"
 #include "pst/messaging/table_templates.h"
-#include "util/keyed_collection.h"
+#include "util/text.h"
 
 namespace pst {
 namespace {
@@ -72,6 +72,7 @@ std::unique_ptr<Store> Store::create(const std::filesystem::path& file, const st
 
 namespace messaging {
 using namespace pst::tags;
+using namespace pst::format;
 
 StoreImpl::StoreImpl(std::unique_ptr<ndb::NdbWriter> ndb, std::u16string displayName, const StoreOptions& options)
     : ndb_(std::move(ndb)), displayName_(std::move(displayName)), options_(options), recordKey_(newProviderUid()),
@@ -97,7 +98,7 @@ FolderState& StoreImpl::addFolderState(ndb::Nid nid, ndb::Nid parent, std::u16st
     FolderState& f = folders_[nid];
     f.nid = nid;
     f.parent = parent;
-    f.foldedName = quillmere::foldKeyCase(name);
+    f.foldedName = quillmere::foldCase(name);
     f.name = std::move(name);
     f.containerClass = std::move(containerClass);
     f.searchFolder = search;
@@ -114,7 +115,7 @@ FolderState& StoreImpl::addFolderState(ndb::Nid nid, ndb::Nid parent, std::u16st
 void StoreImpl::initialize() {
     addFolderState(kNidRootFolder, kNidRootFolder, u"", u"");
     addFolderState(kNidIpmSubtree, kNidRootFolder, u"Top of Personal Folders", u"");
-    addFolderState(kNidSearchRoot, kNidRootFolder, u"Search Root", u"");
+    addFolderState(kNidSearchRootFolder, kNidRootFolder, u"Search Root", u"");
     addFolderState(kNidSpamSearchFolder, kNidRootFolder, u"SPAM Search Folder 2", u"", true);
     addFolderState(kNidDeletedItems, kNidIpmSubtree, u"Deleted Items", u"IPF.Note");
     guarded([&] {
@@ -128,16 +129,16 @@ void StoreImpl::writeStaticNodes() {
     {  // the message store ([MS-PST] "Minimum Set of Required Properties")
         ltp::Subnodes subnodes;
         ltp::PropertyContextBuilder pc(*ndb_, subnodes);
-        pc.set(RecordKey, recordKey_);
-        pc.set(DisplayName, displayName_);
-        pc.set(IpmSubtreeEntryId, entryId(kNidIpmSubtree));
-        pc.set(IpmWastebasketEntryId, entryId(kNidDeletedItems));
-        pc.set(FinderEntryId, entryId(kNidSearchRoot));
+        pc.set(PR_RECORD_KEY, recordKey_);
+        pc.set(PR_DISPLAY_NAME_W, displayName_);
+        pc.set(PR_IPM_SUBTREE_ENTRYID, entryId(kNidIpmSubtree));
+        pc.set(PR_IPM_WASTEBASKET_ENTRYID, entryId(kNidDeletedItems));
+        pc.set(PR_FINDER_ENTRYID, entryId(kNidSearchRootFolder));
         // FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_WASTEBASKET_VALID | FOLDER_FINDER_VALID
-        pc.set(ValidFolderMask, int32_t(0x89));
-        pc.set(PstPassword, int32_t(0));
-        pc.set(PstLrNoRestrictions, true);
-        pc.set(LatestPstEnsure, int32_t(0xE000D));  // as Outlook's new stores carry it
+        pc.set(PR_VALID_FOLDER_MASK, int32_t(0x89));
+        pc.set(PR_PST_PASSWORD, int32_t(0));
+        pc.set(PR_PST_LR_NO_RESTRICTIONS, true);
+        pc.set(PR_LATEST_PST_ENSURE, int32_t(0xE000D));  // as Outlook's new stores carry it
         ndb::Bid data = pc.write();
         ndb_->putNode(kNidMessageStore, data, subnodes.write(*ndb_), 0);
     }
@@ -150,21 +151,21 @@ void StoreImpl::writeStaticNodes() {
     putTable(kNidContentsTableTemplate, contentsTableColumns());
     putTable(kNidAssocContentsTableTemplate, assocContentsTableColumns());
     putTable(kNidSearchContentsTableTemplate, searchContentsTableColumns());
-    putTable(kNidAttachmentTableTemplate, attachmentTableColumns());
-    putTable(kNidRecipientTableTemplate, recipientTableColumns());
+    putTable(kNidAttachmentTable, attachmentTableColumns());
+    putTable(kNidRecipientTable, recipientTableColumns());
     putTable(kNidOutgoingQueueTable, outgoingQueueTableColumns());
     auto replication = replicationTableColumns();
     for (size_t i = 0; i < replication.size(); ++i) putTable(kNidReplicationTables[i], replication[i]);
     {  // new mail of every class goes to the root, as in Outlook's new stores
         ltp::TableContextBuilder table(receiveFolderTableColumns());
-        std::vector<Property> row{{MessageClass, std::u16string()}, {ReceiveFolderNid, int32_t(kNidRootFolder)},
-                                  {LtpRowVer, int32_t(2)}};
+        std::vector<Property> row{{PR_MESSAGE_CLASS_W, std::u16string()}, {PR_RECEIVE_FOLDER_NID, int32_t(kNidRootFolder)},
+                                  {PR_LTP_ROW_VER, int32_t(2)}};
         table.addRow(1, row);
         ltp::NodeBlocks b = table.write(*ndb_);
         ndb_->putNode(kNidReceiveFolderTable, b.data, b.subnode, 0);
     }
     // The spam search folder's (empty) search contents table.
-    putTable(ndb::makeNid(ndb::NID_TYPE_SEARCH_CONTENTS_TABLE, ndb::nidIndex(kNidSpamSearchFolder)),
+    putTable(format::makeNid(format::NID_TYPE_SEARCH_CONTENTS_TABLE, format::nidIndex(kNidSpamSearchFolder)),
              searchContentsTableColumns());
     // Empty search queues ([MS-PST] "Search Management Queue (SMQ)", "Search Activity List (SAL)").
     ndb_->putNode(kNidSearchManagementQueue, ndb_->writeData({}), 0, 0);
@@ -172,15 +173,15 @@ void StoreImpl::writeStaticNodes() {
 }
 
 void StoreImpl::writeFolder(FolderState& f) {
-    uint32_t index = ndb::nidIndex(f.nid);
+    uint32_t index = format::nidIndex(f.nid);
     if (f.pcDirty) {
         ltp::Subnodes subnodes;
         ltp::PropertyContextBuilder pc(*ndb_, subnodes);
-        pc.set(DisplayName, f.name);
-        pc.set(ContentCount, int32_t(f.contentCount));
-        pc.set(ContentUnreadCount, int32_t(f.unreadCount));
-        pc.set(Subfolders, !f.children.empty());
-        if (!f.containerClass.empty()) pc.set(ContainerClass, f.containerClass);
+        pc.set(PR_DISPLAY_NAME_W, f.name);
+        pc.set(PR_CONTENT_COUNT, int32_t(f.contentCount));
+        pc.set(PR_CONTENT_UNREAD, int32_t(f.unreadCount));
+        pc.set(PR_SUBFOLDERS, !f.children.empty());
+        if (!f.containerClass.empty()) pc.set(PR_CONTAINER_CLASS_W, f.containerClass);
         ndb::Bid data = pc.write();
         ndb_->putNode(f.nid, data, subnodes.write(*ndb_), f.parent);
         f.pcDirty = false;
@@ -190,29 +191,29 @@ void StoreImpl::writeFolder(FolderState& f) {
         ltp::TableContextBuilder table(hierarchyTableColumns());
         for (ndb::Nid childNid : f.children) {
             const FolderState& c = folders_.at(childNid);
-            std::vector<Property> row{{DisplayName, c.name},
-                                      {ContentCount, int32_t(c.contentCount)},
-                                      {ContentUnreadCount, int32_t(c.unreadCount)},
-                                      {Subfolders, !c.children.empty()},
-                                      {PstHiddenCount, int32_t(0)},
-                                      {PstHiddenUnread, int32_t(0)},
-                                      {LtpRowVer, int32_t(1)}};
-            if (!c.containerClass.empty()) row.push_back({ContainerClass, c.containerClass});
+            std::vector<Property> row{{PR_DISPLAY_NAME_W, c.name},
+                                      {PR_CONTENT_COUNT, int32_t(c.contentCount)},
+                                      {PR_CONTENT_UNREAD, int32_t(c.unreadCount)},
+                                      {PR_SUBFOLDERS, !c.children.empty()},
+                                      {PR_PST_HIDDEN_COUNT, int32_t(0)},
+                                      {PR_PST_HIDDEN_UNREAD, int32_t(0)},
+                                      {PR_LTP_ROW_VER, int32_t(1)}};
+            if (!c.containerClass.empty()) row.push_back({PR_CONTAINER_CLASS_W, c.containerClass});
             table.addRow(childNid, row);
         }
         ltp::NodeBlocks b = table.write(*ndb_);
-        ndb_->putNode(ndb::makeNid(ndb::NID_TYPE_HIERARCHY_TABLE, index), b.data, b.subnode, 0);
+        ndb_->putNode(format::makeNid(format::NID_TYPE_HIERARCHY_TABLE, index), b.data, b.subnode, 0);
         f.hierarchyDirty = false;
     }
     if (f.contentsDirty) {
         ltp::NodeBlocks b = f.contents->write(*ndb_);
-        ndb_->putNode(ndb::makeNid(ndb::NID_TYPE_CONTENTS_TABLE, index), b.data, b.subnode, 0);
+        ndb_->putNode(format::makeNid(format::NID_TYPE_CONTENTS_TABLE, index), b.data, b.subnode, 0);
         f.contentsDirty = false;
     }
     if (!f.assocWritten) {
         ltp::TableContextBuilder table(assocContentsTableColumns());
         ltp::NodeBlocks b = table.write(*ndb_);
-        ndb_->putNode(ndb::makeNid(ndb::NID_TYPE_ASSOC_CONTENTS_TABLE, index), b.data, b.subnode, 0);
+        ndb_->putNode(format::makeNid(format::NID_TYPE_ASSOC_CONTENTS_TABLE, index), b.data, b.subnode, 0);
         f.assocWritten = true;
     }
 }
@@ -238,7 +239,7 @@ std::vector<FolderInfo> StoreImpl::subfolders(FolderId parent) const {
 }
 
 std::optional<FolderId> StoreImpl::findFolder(FolderId parent, const std::u16string& name) const {
-    std::u16string folded = quillmere::foldKeyCase(name);
+    std::u16string folded = quillmere::foldCase(name);
     for (ndb::Nid child : folder(parent).children)
         if (folders_.at(child).foldedName == folded) return child;
     return std::nullopt;
@@ -254,8 +255,8 @@ FolderId StoreImpl::createFolder(FolderId parent, const std::u16string& name) {
     if (findFolder(parent, name)) throw StoreError(StoreError::Kind::FolderExists, "the folder already exists");
     return guarded([&] {
         ndb::Nid nid;
-        do nid = ndb_->allocateNid(ndb::NID_TYPE_NORMAL_FOLDER);
-        while (folders_.count(nid) || ndb::nidIndex(nid) <= ndb::nidIndex(kNidDeletedItems));
+        do nid = ndb_->allocateNid(format::NID_TYPE_NORMAL_FOLDER);
+        while (folders_.count(nid) || format::nidIndex(nid) <= format::nidIndex(kNidDeletedItems));
         addFolderState(nid, parent, name, u"IPF.Note");
         commitIfDue();
         return nid;
@@ -269,14 +270,14 @@ MessageId StoreImpl::addMessage(FolderId folderId, const MessageContent& message
     return guarded([&] {
         MessageWriter writer(*ndb_, names_, fileTimeNow());
         WrittenMessage written = writer.write(message);
-        ndb::Nid nid = ndb_->allocateNid(ndb::NID_TYPE_NORMAL_MESSAGE);
+        ndb::Nid nid = ndb_->allocateNid(format::NID_TYPE_NORMAL_MESSAGE);
         ndb_->putNode(nid, written.blocks.data, written.blocks.subnode, f.nid);
 
         std::vector<const Property*> row;
         row.reserve(message.props.size() + written.computed.size() + 1);
         for (auto& p : message.props) row.push_back(&p);
         for (auto& p : written.computed) row.push_back(&p);
-        Property rowVer{LtpRowVer, int32_t(1)};
+        Property rowVer{PR_LTP_ROW_VER, int32_t(1)};
         row.push_back(&rowVer);
         f.contents->addRow(nid, row);
         ++f.contentCount;

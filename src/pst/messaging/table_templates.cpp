@@ -1,62 +1,62 @@
 #include "pst/messaging/table_templates.h"
 
-#include "pst/messaging/property_tags.h"
+#include "pst/format/property_tags.h"
 
 namespace pst::messaging {
 using namespace pst::tags;
 
 std::vector<PropTag> hierarchyTableColumns() {
-    return {ReplItemId, ReplChangeNum, ReplVersionHistory, ReplFlags, DisplayName, ContentCount,
-            ContentUnreadCount, Subfolders, ContainerClass, PstHiddenCount, PstHiddenUnread, LtpRowId,
-            LtpRowVer};
+    return {PR_REPL_ITEMID, PR_REPL_CHANGENUM, PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS, PR_DISPLAY_NAME_W, PR_CONTENT_COUNT,
+            PR_CONTENT_UNREAD, PR_SUBFOLDERS, PR_CONTAINER_CLASS_W, PR_PST_HIDDEN_COUNT, PR_PST_HIDDEN_UNREAD, PR_LTP_ROW_ID,
+            PR_LTP_ROW_VER};
 }
 
 std::vector<PropTag> contentsTableColumns() {
-    return {Importance, MessageClass, Sensitivity, Subject, ClientSubmitTime, SentRepresentingName,
-            MessageToMe, MessageCcMe, ConversationTopic, ConversationIndex, DisplayCc, DisplayTo,
-            MessageDeliveryTime, MessageFlags, MessageSize, MessageStatus, ReplItemId, ReplChangeNum,
-            ReplVersionHistory, ReplFlags, ReplCopiedFromVersionHistory, ReplCopiedFromItemId,
-            ItemTemporaryFlags, LastModificationTime, SecureSubmitFlags, LtpRowId, LtpRowVer,
+    return {PR_IMPORTANCE, PR_MESSAGE_CLASS_W, PR_SENSITIVITY, PR_SUBJECT_W, PR_CLIENT_SUBMIT_TIME, PR_SENT_REPRESENTING_NAME_W,
+            PR_MESSAGE_TO_ME, PR_MESSAGE_CC_ME, PR_CONVERSATION_TOPIC_W, PR_CONVERSATION_INDEX, PR_DISPLAY_CC_W, PR_DISPLAY_TO_W,
+            PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS, PR_MESSAGE_SIZE, PR_MSG_STATUS, PR_REPL_ITEMID, PR_REPL_CHANGENUM,
+            PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS, PR_REPL_COPIEDFROM_VERSIONHISTORY, PR_REPL_COPIEDFROM_ITEMID,
+            PR_ITEM_TEMPORARY_FLAGS, PR_LAST_MODIFICATION_TIME, PR_SECURE_SUBMIT_FLAGS, PR_LTP_ROW_ID, PR_LTP_ROW_VER,
             // beyond the required set: what a mail view sorts and shows
-            ChangeKey, SenderName, CreationTime, HasAttachments};
+            PR_CHANGE_KEY, PR_SENDER_NAME_W, PR_CREATION_TIME, PR_HASATTACH};
 }
 
 std::vector<PropTag> assocContentsTableColumns() {
-    return {MessageClass, MessageFlags, MessageStatus, DisplayName, LtpRowId, LtpRowVer,
-            0x6800001F /* PidTagOfflineAddressBookName */, 0x6803000B /* PidTagSendOutlookRecallReport */,
-            0x68051003 /* PidTagOfflineAddressBookTruncatedProperties */, 0x70030003 /* PidTagViewDescriptorFlags */,
-            0x70040102 /* PidTagViewDescriptorLinkTo */, 0x70050102 /* PidTagViewDescriptorViewFolder */,
-            0x7006001F /* PidTagViewDescriptorName */, 0x70070003 /* PidTagViewDescriptorVersion */, 0x682F001F /* as Outlook lists it */};
+    return {PR_MESSAGE_CLASS_W, PR_MESSAGE_FLAGS, PR_MSG_STATUS, PR_DISPLAY_NAME_W, PR_LTP_ROW_ID, PR_LTP_ROW_VER,
+            PR_OFFLINE_ADDRBOOK_NAME_W, PR_SEND_OUTLOOK_RECALL_REPORT,
+            PR_OAB_TRUNCATED_PROPS, PR_VD_FLAGS,
+            PR_VD_LINK_TO, PR_VD_VIEW_FOLDER,
+            PR_VD_NAME_W, PR_VD_VERSION, 0x682F001F /* as Outlook lists it */};
 }
 
 std::vector<PropTag> searchContentsTableColumns() {
-    return {Importance, MessageClass, Sensitivity, Subject, SentRepresentingName, MessageToMe, MessageCcMe, DisplayCc,
-            DisplayTo, ParentDisplay, MessageDeliveryTime, MessageFlags, MessageSize, MessageStatus,
-            ExchangeRemoteHeader, LastModificationTime, LtpParentNid, LtpRowId, LtpRowVer};
+    return {PR_IMPORTANCE, PR_MESSAGE_CLASS_W, PR_SENSITIVITY, PR_SUBJECT_W, PR_SENT_REPRESENTING_NAME_W, PR_MESSAGE_TO_ME, PR_MESSAGE_CC_ME, PR_DISPLAY_CC_W,
+            PR_DISPLAY_TO_W, PR_PARENT_DISPLAY_W, PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS, PR_MESSAGE_SIZE, PR_MSG_STATUS,
+            PR_EXCHANGE_REMOTE_HEADER, PR_LAST_MODIFICATION_TIME, PR_LTP_PARENT_NID, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
 }
 
-std::vector<PropTag> receiveFolderTableColumns() { return {MessageClass, ReceiveFolderNid, LtpRowId, LtpRowVer}; }
+std::vector<PropTag> receiveFolderTableColumns() { return {PR_MESSAGE_CLASS_W, PR_RECEIVE_FOLDER_NID, PR_LTP_ROW_ID, PR_LTP_ROW_VER}; }
 
 std::vector<PropTag> outgoingQueueTableColumns() {
-    return {0x000F0040 /* PidTagDeferredDeliveryTime */, ClientSubmitTime, MessageFlags,
-            0x0E100003 /* PidTagMessageDownloadTime */, 0x0E140003 /* PidTagSubmitFlags */,
-            0x0E29001F, 0x0EA20003 /* both as Outlook lists them */, LtpParentNid, LtpRowId, LtpRowVer};
+    return {PR_DEFERRED_DELIVERY_TIME, PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_FLAGS,
+            PR_MESSAGE_DOWNLOAD_TIME, PR_SUBMIT_FLAGS,
+            0x0E29001F, 0x0EA20003 /* both as Outlook lists them */, PR_LTP_PARENT_NID, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
 }
 
 std::vector<std::vector<PropTag>> replicationTableColumns() {
-    return {{ReplChangeNum, 0x0E370102, ReplFlags, LtpRowId, LtpRowVer},
-            {MessageClass, 0x0E300102, 0x0E310102, ReplChangeNum, ReplVersionHistory, ReplFlags, 0x0E3E0102, LtpRowId,
-             LtpRowVer},
-            {ReplChangeNum, CreationTime, LtpRowId, LtpRowVer}};
+    return {{PR_REPL_CHANGENUM, 0x0E370102, PR_REPL_FLAGS, PR_LTP_ROW_ID, PR_LTP_ROW_VER},
+            {PR_MESSAGE_CLASS_W, PR_REPL_ITEMID, 0x0E310102, PR_REPL_CHANGENUM, PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS, 0x0E3E0102, PR_LTP_ROW_ID,
+             PR_LTP_ROW_VER},
+            {PR_REPL_CHANGENUM, PR_CREATION_TIME, PR_LTP_ROW_ID, PR_LTP_ROW_VER}};
 }
 
 std::vector<PropTag> recipientTableColumns() {
-    return {RecipientType, Responsibility, RecordKey, ObjectType, EntryId, DisplayName, AddressType,
-            EmailAddress, SearchKey, DisplayType, SevenBitDisplayName, SendRichInfo, LtpRowId, LtpRowVer};
+    return {PR_RECIPIENT_TYPE, PR_RESPONSIBILITY, PR_RECORD_KEY, PR_OBJECT_TYPE, PR_ENTRYID, PR_DISPLAY_NAME_W, PR_ADDRTYPE_W,
+            PR_EMAIL_ADDRESS_W, PR_SEARCH_KEY, PR_DISPLAY_TYPE, PR_7BIT_DISPLAY_NAME_W, PR_SEND_RICH_INFO, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
 }
 
 std::vector<PropTag> attachmentTableColumns() {
-    return {AttachSize, AttachFilename, AttachMethod, RenderingPosition, LtpRowId, LtpRowVer};
+    return {PR_ATTACH_SIZE, PR_ATTACH_FILENAME_W, PR_ATTACH_METHOD, PR_RENDERING_POSITION, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
 }
 
 }  // namespace pst::messaging

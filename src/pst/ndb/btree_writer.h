@@ -8,14 +8,12 @@
 #include <functional>
 #include <vector>
 
+#include "pst/format/bref.h"
 #include "pst/ndb/disk_format.h"
 
 namespace pst::ndb {
 
-struct Bref {
-    uint64_t bid = 0;
-    uint64_t ib = 0;
-};
+using format::Bref;
 
 struct BTreeSink {
     std::function<uint64_t()> allocatePage;       // a free, 512-aligned page

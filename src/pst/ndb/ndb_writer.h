@@ -16,43 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "pst/format/nid.h"
+
 namespace pst::ndb {
 
-using Nid = uint32_t;
+using format::Nid;
 using Bid = uint64_t;
 
 enum class CryptMethod : uint8_t { None = 0x00, Permute = 0x01 };  // bCryptMethod
 
 // Largest payload of one data block ([MS-PST] "Data Blocks": 8192 - 16-byte trailer).
 inline constexpr size_t kMaxBlockPayload = 8176;
-
-// nidType values ([MS-PST] "NID (Node ID)").
-enum NidType : uint8_t {
-    NID_TYPE_HID = 0x00,
-    NID_TYPE_INTERNAL = 0x01,
-    NID_TYPE_NORMAL_FOLDER = 0x02,
-    NID_TYPE_SEARCH_FOLDER = 0x03,
-    NID_TYPE_NORMAL_MESSAGE = 0x04,
-    NID_TYPE_ATTACHMENT = 0x05,
-    NID_TYPE_SEARCH_UPDATE_QUEUE = 0x06,
-    NID_TYPE_SEARCH_CRITERIA_OBJECT = 0x07,
-    NID_TYPE_ASSOC_MESSAGE = 0x08,
-    NID_TYPE_CONTENTS_TABLE_INDEX = 0x0A,
-    NID_TYPE_RECEIVE_FOLDER_TABLE = 0x0B,
-    NID_TYPE_OUTGOING_QUEUE_TABLE = 0x0C,
-    NID_TYPE_HIERARCHY_TABLE = 0x0D,
-    NID_TYPE_CONTENTS_TABLE = 0x0E,
-    NID_TYPE_ASSOC_CONTENTS_TABLE = 0x0F,
-    NID_TYPE_SEARCH_CONTENTS_TABLE = 0x10,
-    NID_TYPE_ATTACHMENT_TABLE = 0x11,
-    NID_TYPE_RECIPIENT_TABLE = 0x12,
-    NID_TYPE_SEARCH_TABLE_INDEX = 0x13,
-    NID_TYPE_LTP = 0x1F,
-};
-
-constexpr Nid makeNid(uint8_t type, uint32_t index) { return (index << 5) | (type & 0x1F); }
-constexpr uint8_t nidType(Nid nid) { return nid & 0x1F; }
-constexpr uint32_t nidIndex(Nid nid) { return nid >> 5; }
 
 // One entry of a node's subnode B-tree (SLENTRY).
 struct SubnodeEntry {

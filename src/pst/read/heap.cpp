@@ -2,9 +2,11 @@
 
 #include <optional>
 
+#include "pst/format/heap.h"
 #include "pst/read/bytes.h"
 
 namespace pst::read {
+using namespace format;
 
 namespace {
 
@@ -22,7 +24,7 @@ Heap::Heap(std::vector<std::vector<uint8_t>> blocks) : blocks_(std::move(blocks)
     if (blocks_.size() > 0x10000) throw ReadError("heap has more blocks than an HID can address");
     auto& first = blocks_[0];
     if (first.size() < 12) throw ReadError("heap's first block is too short for its header");
-    if (first[2] != kHeapSig) throw ReadError("heap signature is " + hex(first[2]) + ", not 0xEC");
+    if (first[2] != kHeapSignature) throw ReadError("heap signature is " + hex(first[2]) + ", not 0xEC");
     clientSig_ = first[3];
     userRoot_ = u32(first, 4);
     for (size_t b = 0; b < blocks_.size(); ++b) {
@@ -48,15 +50,15 @@ Heap::Heap(std::vector<std::vector<uint8_t>> blocks) : blocks_(std::move(blocks)
 
 bool Heap::contains(uint32_t hid) const {
     if (hidType(hid) != 0 || hidIndex(hid) == 0) return false;
-    size_t b = hidBlock(hid);
+    size_t b = hidBlockIndex(hid);
     return b < maps_.size() && hidIndex(hid) <= maps_[b].cAlloc;
 }
 
 std::span<const uint8_t> Heap::item(uint32_t hid) const {
     if (!contains(hid)) throw ReadError("HID " + hex(hid) + " is not allocated in the heap");
-    auto& m = maps_[hidBlock(hid)];
+    auto& m = maps_[hidBlockIndex(hid)];
     size_t i = hidIndex(hid);
-    return std::span<const uint8_t>(blocks_[hidBlock(hid)]).subspan(m.offsets[i - 1], m.offsets[i] - m.offsets[i - 1]);
+    return std::span<const uint8_t>(blocks_[hidBlockIndex(hid)]).subspan(m.offsets[i - 1], m.offsets[i] - m.offsets[i - 1]);
 }
 
 uint8_t Heap::recordedFillLevel(size_t block) const {
@@ -110,7 +112,7 @@ void walk(const Heap& heap, const Bth& bth, uint32_t hid, int level, std::vector
 Bth readBth(const Heap& heap, uint32_t hidHeader) {
     auto h = heap.item(hidHeader);
     if (h.size() < 8) throw ReadError("BTH header is too short");
-    if (h[0] != kClientBTH) throw ReadError("BTH header type is " + hex(h[0]) + ", not 0xB5");
+    if (h[0] != kClientSigBTreeOnHeap) throw ReadError("BTH header type is " + hex(h[0]) + ", not 0xB5");
     Bth bth;
     bth.cbKey = h[1];
     bth.cbEnt = h[2];

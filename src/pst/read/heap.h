@@ -9,15 +9,6 @@
 
 namespace pst::read {
 
-inline constexpr uint8_t kHeapSig = 0xEC;   // HNHDR.bSig
-inline constexpr uint8_t kClientTC = 0x7C;  // bTypeTC
-inline constexpr uint8_t kClientBTH = 0xB5; // bTypeBTH
-inline constexpr uint8_t kClientPC = 0xBC;  // bTypePC
-
-inline constexpr uint32_t hidType(uint32_t hid) { return hid & 0x1F; }
-inline constexpr uint32_t hidIndex(uint32_t hid) { return (hid >> 5) & 0x7FF; }
-inline constexpr uint32_t hidBlock(uint32_t hid) { return hid >> 16; }
-
 class Heap {
 public:
     // Validates every block's header and page map; throws ReadError.

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <set>
 
+#include "pst/format/heap.h"
 #include "pst/read/bytes.h"
 
 namespace pst::read {
+using namespace format;
 
 NodeData::NodeData(Ndb& ndb, uint64_t bidData, uint64_t bidSub)
     : ndb_(&ndb), heap_(ndb.readDataBlocks(bidData)), subnodes_(ndb.readSubnodes(bidSub)) {}
@@ -142,7 +144,7 @@ PropValue decodeValue(uint16_t type, std::span<const uint8_t> b) {
 
 std::vector<PcRecord> readPcRecords(const NodeData& node) {
     auto& heap = node.heap();
-    if (heap.clientSig() != kClientPC) throw ReadError("heap client signature is " + hex(heap.clientSig()) + ", not a property context");
+    if (heap.clientSig() != kClientSigPropertyContext) throw ReadError("heap client signature is " + hex(heap.clientSig()) + ", not a property context");
     auto bth = readBth(heap, heap.userRoot());
     if (bth.cbKey != 2 || bth.cbEnt != 6) throw ReadError("property context BTH has key/entry sizes other than 2/6");
     std::vector<PcRecord> out;
@@ -181,10 +183,10 @@ std::vector<Property> readPc(const NodeData& node) {
 Table readTc(const NodeData& node, TableLayout* layoutOut) {
     auto& heap = node.heap();
     bool unicode = node.ndb().layout().unicode;
-    if (heap.clientSig() != kClientTC) throw ReadError("heap client signature is " + hex(heap.clientSig()) + ", not a table context");
+    if (heap.clientSig() != kClientSigTableContext) throw ReadError("heap client signature is " + hex(heap.clientSig()) + ", not a table context");
     auto info = heap.item(heap.userRoot());
     if (info.size() < 22) throw ReadError("TCINFO is too short");
-    if (info[0] != kClientTC) throw ReadError("TCINFO type is " + hex(info[0]));
+    if (info[0] != kClientSigTableContext) throw ReadError("TCINFO type is " + hex(info[0]));
     TableLayout lay;
     size_t cCols = info[1];
     for (int i = 0; i < 4; ++i) lay.rgib[i] = u16(info, 2 + 2 * i);

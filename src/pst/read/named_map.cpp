@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "pst/format/property_sets.h"
+#include "pst/format/property_tags.h"
 #include "pst/read/bytes.h"
 
 namespace pst::read {
@@ -13,9 +15,9 @@ NamedMap decodeNamedMap(const std::vector<Property>& props) {
         if (auto b = std::get_if<Bytes>(v)) return *b;
         throw ReadError("name-to-id map stream " + hex(tag) + " is not binary");
     };
-    Bytes guids = stream(kTagNameidStreamGuid);
-    Bytes entries = stream(kTagNameidStreamEntry);
-    Bytes strings = stream(kTagNameidStreamString);
+    Bytes guids = stream(tags::PR_NAMEID_STREAM_GUID);
+    Bytes entries = stream(tags::PR_NAMEID_STREAM_ENTRY);
+    Bytes strings = stream(tags::PR_NAMEID_STREAM_STRING);
     if (entries.size() % 8 != 0) throw ReadError("name-to-id entry stream is not a whole number of records");
     if (guids.size() % 16 != 0) throw ReadError("name-to-id GUID stream is not a whole number of GUIDs");
 
@@ -28,9 +30,9 @@ NamedMap decodeNamedMap(const std::vector<Property>& props) {
         uint16_t guidIndex = w >> 1;
         NamedPropertyName name;
         if (guidIndex == 1)
-            name.propertySet = kPsMapi;
+            name.propertySet = format::PS_MAPI;
         else if (guidIndex == 2)
-            name.propertySet = kPsPublicStrings;
+            name.propertySet = format::PS_PUBLIC_STRINGS;
         else if (guidIndex >= 3) {
             size_t g = size_t(guidIndex - 3) * 16;
             if (g + 16 > guids.size()) throw ReadError("named property " + hex(0x8000 + index) + " refers past the GUID stream");

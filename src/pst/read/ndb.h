@@ -16,14 +16,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pst/format/bref.h"
 #include "pst/read/file_view.h"
 
 namespace pst::read {
 
-struct Bref {
-    uint64_t bid = 0;
-    uint64_t ib = 0;
-};
+using format::Bref;
 
 struct HeaderInfo {
     bool unicode = true;

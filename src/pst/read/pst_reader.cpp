@@ -4,11 +4,13 @@
 #include <map>
 
 #include "pst/format/constants.h"
+#include "pst/format/property_tags.h"
+#include "pst/format/nid.h"
 #include "pst/read/bytes.h"
 #include "pst/read/ltp.h"
 #include "pst/read/named_map.h"
 #include "pst/read/ndb.h"
-#include "pst/read/text_fold.h"
+#include "util/text.h"
 
 namespace pst::read {
 
@@ -30,19 +32,6 @@ std::u16string stringProp(const std::vector<Property>& props, PropTag tag) {
 
 namespace {
 
-constexpr uint32_t kNidTypeSearchFolder = 0x03;
-constexpr uint16_t kIdDisplayName = 0x3001;
-constexpr PropTag kTagRecordKey = 0x0FF90102;
-constexpr PropTag kTagIpmSubtreeEntryId = 0x35E00102;
-constexpr PropTag kTagContentCount = 0x36020003;
-constexpr PropTag kTagContentUnread = 0x36030003;
-constexpr PropTag kTagSubfolders = 0x360A000B;
-constexpr uint16_t kIdContainerClass = 0x3613;
-constexpr PropTag kTagAttachDataObject = 0x3701000D;
-constexpr PropTag kTagAttachMethod = 0x37050003;
-constexpr int32_t kAttachEmbeddedMsg = 5;
-constexpr PropTag kTagLtpRowId = 0x67F20003;
-constexpr PropTag kTagLtpRowVer = 0x67F30003;
 
 int32_t intProp(const std::vector<Property>& props, PropTag tag) {
     if (auto v = findProp(props, tag))
@@ -58,11 +47,11 @@ public:
     uint8_t cryptMethod() const override { return ndb_->header().cryptMethod; }
     uint64_t fileSize() const override { return ndb_->file().size(); }
 
-    std::u16string displayName() override { return stringProp(storeProperties(), makeTag(kIdDisplayName, PropType::Unicode)); }
+    std::u16string displayName() override { return stringProp(storeProperties(), makeTag(tagId(tags::PR_DISPLAY_NAME_W), PropType::Unicode)); }
     std::vector<Property> storeProperties() override { return properties(fmt::kNidMessageStore); }
     Bytes recordKey() override {
         auto props = storeProperties();
-        if (auto v = findProp(props, kTagRecordKey))
+        if (auto v = findProp(props, tags::PR_RECORD_KEY))
             if (auto b = std::get_if<Bytes>(v)) return *b;
         return {};
     }
@@ -98,7 +87,7 @@ public:
 
     FolderView ipmSubtree() override {
         auto props = storeProperties();
-        auto v = findProp(props, kTagIpmSubtreeEntryId);
+        auto v = findProp(props, tags::PR_IPM_SUBTREE_ENTRYID);
         auto b = v ? std::get_if<Bytes>(v) : nullptr;
         if (!b || b->size() < 24) throw ReadError("the store has no valid PR_IPM_SUBTREE_ENTRYID");
         return folder(u32(*b, b->size() - 4));
@@ -111,40 +100,40 @@ public:
         FolderView f;
         f.nid = nid;
         f.parentNid = n->parentNid;
-        f.name = stringProp(props, makeTag(kIdDisplayName, PropType::Unicode));
-        f.containerClass = stringProp(props, makeTag(kIdContainerClass, PropType::Unicode));
-        f.unreadCount = intProp(props, kTagContentUnread);
+        f.name = stringProp(props, makeTag(tagId(tags::PR_DISPLAY_NAME_W), PropType::Unicode));
+        f.containerClass = stringProp(props, makeTag(tagId(tags::PR_CONTAINER_CLASS_W), PropType::Unicode));
+        f.unreadCount = intProp(props, tags::PR_CONTENT_UNREAD);
         // Outlook leaves these out of some folders' PCs; the tables then say.
-        if (findProp(props, kTagContentCount))
-            f.contentCount = intProp(props, kTagContentCount);
+        if (findProp(props, tags::PR_CONTENT_COUNT))
+            f.contentCount = intProp(props, tags::PR_CONTENT_COUNT);
         else
             f.contentCount = static_cast<int32_t>(messageNids(nid).size());
-        if (auto v = findProp(props, kTagSubfolders); v && std::holds_alternative<bool>(*v))
+        if (auto v = findProp(props, tags::PR_SUBFOLDERS); v && std::holds_alternative<bool>(*v))
             f.hasSubfolders = std::get<bool>(*v);
-        else if (fmt::nidTypeOf(nid) != kNidTypeSearchFolder)
-            f.hasSubfolders = !table(fmt::relatedNid(nid, 0x0D)).rows.empty();
+        else if (fmt::nidType(nid) != fmt::NID_TYPE_SEARCH_FOLDER)
+            f.hasSubfolders = !table(fmt::relatedNid(nid, fmt::NID_TYPE_HIERARCHY_TABLE)).rows.empty();
         return f;
     }
 
     std::vector<FolderView> subfolders(uint32_t folderNid) override {
         std::vector<FolderView> out;
-        if (fmt::nidTypeOf(folderNid) == kNidTypeSearchFolder) return out;  // search folders have no hierarchy table
-        for (auto& row : table(fmt::relatedNid(folderNid, 0x0D)).rows) out.push_back(folder(row.rowId));
+        if (fmt::nidType(folderNid) == fmt::NID_TYPE_SEARCH_FOLDER) return out;  // search folders have no hierarchy table
+        for (auto& row : table(fmt::relatedNid(folderNid, fmt::NID_TYPE_HIERARCHY_TABLE)).rows) out.push_back(folder(row.rowId));
         return out;
     }
 
     std::optional<FolderView> findSubfolder(uint32_t folderNid, const std::u16string& name) override {
-        auto wanted = foldCase(name);
+        auto wanted = quillmere::foldCase(name);
         for (auto& f : subfolders(folderNid))
-            if (foldCase(f.name) == wanted) return f;
+            if (quillmere::foldCase(f.name) == wanted) return f;
         return std::nullopt;
     }
 
     std::vector<uint32_t> messageNids(uint32_t folderNid) override {
-        bool search = fmt::nidTypeOf(folderNid) == kNidTypeSearchFolder;
-        return rowIds(fmt::relatedNid(folderNid, search ? 0x10 : 0x0E));
+        bool search = fmt::nidType(folderNid) == fmt::NID_TYPE_SEARCH_FOLDER;
+        return rowIds(fmt::relatedNid(folderNid, search ? fmt::NID_TYPE_SEARCH_CONTENTS_TABLE : fmt::NID_TYPE_CONTENTS_TABLE));
     }
-    std::vector<uint32_t> associatedMessageNids(uint32_t folderNid) override { return rowIds(fmt::relatedNid(folderNid, 0x0F)); }
+    std::vector<uint32_t> associatedMessageNids(uint32_t folderNid) override { return rowIds(fmt::relatedNid(folderNid, fmt::NID_TYPE_ASSOC_CONTENTS_TABLE)); }
 
     MessageContent readMessage(uint32_t nid) override {
         auto n = ndb_->findNode(nid);
@@ -192,7 +181,7 @@ private:
     }
 
     static std::vector<Property> withoutRowColumns(std::vector<Property> cells) {
-        std::erase_if(cells, [](const Property& p) { return p.tag == kTagLtpRowId || p.tag == kTagLtpRowVer; });
+        std::erase_if(cells, [](const Property& p) { return p.tag == tags::PR_LTP_ROW_ID || p.tag == tags::PR_LTP_ROW_VER; });
         return cells;
     }
 
@@ -226,8 +215,8 @@ private:
     AttachmentContent attachment(const NodeData& node, int depth) {
         AttachmentContent a;
         a.props = readPc(node);
-        if (intProp(a.props, kTagAttachMethod) == kAttachEmbeddedMsg) {
-            auto it = std::find_if(a.props.begin(), a.props.end(), [](auto& p) { return p.tag == kTagAttachDataObject; });
+        if (intProp(a.props, tags::PR_ATTACH_METHOD) == tags::ATTACH_EMBEDDED_MSG) {
+            auto it = std::find_if(a.props.begin(), a.props.end(), [](auto& p) { return p.tag == tags::PR_ATTACH_DATA_OBJ; });
             if (it != a.props.end()) {
                 auto& ref = std::get<Bytes>(it->value);
                 uint32_t nid = u32(ref, 0);

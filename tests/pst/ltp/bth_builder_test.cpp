@@ -7,6 +7,7 @@
 #include "pst/ltp/byte_writer.h"
 
 using namespace pst::ltp;
+using namespace pst::format;
 using pst::testing::decodeBth;
 using pst::testing::decodeHeap;
 

@@ -58,7 +58,7 @@ public:
         subnodeTrees[bid] = std::move(entries);
         return bid;
     }
-    ndb::Nid allocateNid(uint8_t type) override { return ndb::makeNid(type, 0x400 + nextNid_++); }
+    ndb::Nid allocateNid(uint8_t type) override { return format::makeNid(type, 0x400 + nextNid_++); }
     void putNode(ndb::Nid nid, ndb::Bid data, ndb::Bid subnode, ndb::Nid parent) override {
         nodes[nid] = {data, subnode, parent};
     }

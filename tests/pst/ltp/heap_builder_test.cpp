@@ -5,6 +5,7 @@
 
 using namespace pst;
 using namespace pst::ltp;
+using namespace pst::format;
 using pst::testing::decodeHeap;
 
 namespace {

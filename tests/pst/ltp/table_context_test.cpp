@@ -33,10 +33,10 @@ TEST(TableContext, ColumnLayoutFollowsTheRowRules) {
 
     ASSERT_EQ(t.columns.size(), 7u);
     for (size_t i = 1; i < t.columns.size(); ++i) EXPECT_LT(t.columns[i - 1].tag, t.columns[i].tag);
-    EXPECT_EQ(column(t, kTagLtpRowId)->ib, 0);
-    EXPECT_EQ(column(t, kTagLtpRowId)->bit, 0);
-    EXPECT_EQ(column(t, kTagLtpRowVer)->ib, 4);
-    EXPECT_EQ(column(t, kTagLtpRowVer)->bit, 1);
+    EXPECT_EQ(column(t, tags::PR_LTP_ROW_ID)->ib, 0);
+    EXPECT_EQ(column(t, tags::PR_LTP_ROW_ID)->bit, 0);
+    EXPECT_EQ(column(t, tags::PR_LTP_ROW_VER)->ib, 4);
+    EXPECT_EQ(column(t, tags::PR_LTP_ROW_VER)->bit, 1);
     EXPECT_EQ(column(t, kTime)->ib, 8);  // 8-byte cells first, aligned
     EXPECT_EQ(column(t, kTime)->cb, 8);
     EXPECT_EQ(column(t, kSubject)->cb, 4);  // an HNID
@@ -69,7 +69,7 @@ TEST(TableContext, RowsInTheHeapWithCellExistence) {
     EXPECT_EQ(t.rowIndex[1], std::make_pair(0x200024u, 0u));
     EXPECT_EQ(t.rowIndex[2], std::make_pair(0x300004u, 2u));
     ASSERT_EQ(t.rows.size(), 3u);
-    EXPECT_EQ(getU32(t.rows[0].at(kTagLtpRowId).data()), 0x200024u);
+    EXPECT_EQ(getU32(t.rows[0].at(tags::PR_LTP_ROW_ID).data()), 0x200024u);
     EXPECT_EQ(t.rows[0].at(kSubject).size(), 10u);
     EXPECT_FALSE(t.rows[0].count(kTime));
     EXPECT_FALSE(t.rows[1].count(kSubject));

@@ -57,9 +57,9 @@ protected:
                                        {{u"Bob Builder", u"bob@example.com"}, {u"Carol", u"carol@example.org"}});
         m.set(0x10130102 /* PidTagHtml */, Bytes{'<', 'p', '>', 'H', 'T', 'M', 'L', '<', '/', 'p', '>'});
         RecipientRow cc;
-        cc.props = {{tags::RecipientType, int32_t(2)}, {tags::DisplayName, std::u16string(u"Dave")},
-                    {tags::EmailAddress, std::u16string(u"dave@example.net")},
-                    {tags::AddressType, std::u16string(u"SMTP")}};
+        cc.props = {{tags::PR_RECIPIENT_TYPE, int32_t(2)}, {tags::PR_DISPLAY_NAME_W, std::u16string(u"Dave")},
+                    {tags::PR_EMAIL_ADDRESS_W, std::u16string(u"dave@example.net")},
+                    {tags::PR_ADDRTYPE_W, std::u16string(u"SMTP")}};
         m.recipients.push_back(cc);
         m.attachments.push_back(fileAttachment(u"notes.txt", patternBytes(1000, 3)));
         m.attachments.push_back(fileAttachment(u"picture.bin", patternBytes(300000, 4)));  // a data tree

@@ -65,7 +65,7 @@ TEST(StoreApi, BadArgumentsAreReportedAndTheStoreStaysUsable) {
     EXPECT_EQ(kindOf([&] { store->folderInfo(0x12345); }), StoreError::Kind::NotFound);
     EXPECT_EQ(kindOf([&] { store->createFolder(store->ipmSubtree(), u""); }), StoreError::Kind::InvalidArgument);
     MessageContent bad;
-    bad.set(tags::Subject, int32_t(5));  // a number where text belongs
+    bad.set(tags::PR_SUBJECT_W, int32_t(5));  // a number where text belongs
     FolderId inbox = store->createFolder(store->ipmSubtree(), u"Inbox");
     EXPECT_EQ(kindOf([&] { store->addMessage(inbox, bad); }), StoreError::Kind::InvalidArgument);
     EXPECT_EQ(store->folderInfo(inbox).contentCount, 0u);
@@ -142,7 +142,7 @@ TEST(StoreApi, CountsFollowMessages) {
     FolderId f = store->createFolder(store->ipmSubtree(), u"F");
     store->addMessage(f, mailMessage(u"read", u"b"));
     MessageContent unread = mailMessage(u"unread", u"b");
-    unread.set(tags::MessageFlags, int32_t(0));
+    unread.set(tags::PR_MESSAGE_FLAGS, int32_t(0));
     store->addMessage(f, unread);
     auto info = store->folderInfo(f);
     EXPECT_EQ(info.contentCount, 2u);

@@ -71,6 +71,6 @@ TEST(StoreKill, EveryKillLeavesACommittedConsistentStore) {
         auto nids = r->messageNids(inbox->nid);
         EXPECT_GE(nids.size(), size_t(committed)) << "round " << round;
         EXPECT_EQ(nids.size(), size_t(inbox->contentCount)) << "round " << round;
-        if (!nids.empty()) { EXPECT_EQ(read::stringProp(r->readMessage(nids.back()).props, tags::Subject), u"message"); }
+        if (!nids.empty()) { EXPECT_EQ(read::stringProp(r->readMessage(nids.back()).props, tags::PR_SUBJECT_W), u"message"); }
     }
 }

@@ -20,8 +20,8 @@ namespace {
 std::set<uint32_t> fixedNids(read::PstReader& r) {
     std::set<uint32_t> out;
     for (auto& n : r.nodes())
-        if (n.nid < 0x8000 && (n.nid & 0x1F) != ndb::NID_TYPE_SEARCH_FOLDER &&
-            (n.nid & 0x1F) != ndb::NID_TYPE_SEARCH_UPDATE_QUEUE && (n.nid & 0x1F) != ndb::NID_TYPE_SEARCH_CRITERIA_OBJECT)
+        if (n.nid < 0x8000 && (n.nid & 0x1F) != format::NID_TYPE_SEARCH_FOLDER &&
+            (n.nid & 0x1F) != format::NID_TYPE_SEARCH_UPDATE_QUEUE && (n.nid & 0x1F) != format::NID_TYPE_SEARCH_CRITERIA_OBJECT)
             out.insert(n.nid);
     return out;
 }

@@ -74,7 +74,7 @@ TEST(StoreRoundTrip, UnencodedStore) {
     EXPECT_EQ(r->cryptMethod(), 0x00);
     auto inbox = child(*r, r->ipmSubtree().nid, u"Inbox");
     ASSERT_TRUE(inbox);
-    EXPECT_EQ(str(r->readMessage(r->messageNids(inbox->nid).at(0)).props, tags::Subject), u"hello");
+    EXPECT_EQ(str(r->readMessage(r->messageNids(inbox->nid).at(0)).props, tags::PR_SUBJECT_W), u"hello");
 }
 
 TEST(StoreRoundTrip, NestedUnicodeFoldersKeepTheirCountsCoherent) {
@@ -88,7 +88,7 @@ TEST(StoreRoundTrip, NestedUnicodeFoldersKeepTheirCountsCoherent) {
             parent = store->createFolder(parent, names[depth % names.size()] + char16_t(u'0' + depth % 10));
             for (int i = 0; i < depth % 3; ++i) {
                 MessageContent m = mailMessage(u"m" + std::u16string(1, char16_t(u'a' + i)), u"body");
-                if (i == 0) m.set(tags::MessageFlags, int32_t(0));  // unread
+                if (i == 0) m.set(tags::PR_MESSAGE_FLAGS, int32_t(0));  // unread
                 store->addMessage(parent, m);
             }
         }
@@ -112,8 +112,8 @@ TEST(StoreRoundTrip, NestedUnicodeFoldersKeepTheirCountsCoherent) {
         auto rows = r->table((parent & ~0x1Fu) | 0x0D).rows;
         auto row = std::find_if(rows.begin(), rows.end(), [&](auto& x) { return x.rowId == f->nid; });
         ASSERT_NE(row, rows.end());
-        EXPECT_EQ(std::get<int32_t>(*row->find(tags::ContentCount)), depth % 3);
-        EXPECT_EQ(std::get<bool>(*row->find(tags::Subfolders)), depth < 11);
+        EXPECT_EQ(std::get<int32_t>(*row->find(tags::PR_CONTENT_COUNT)), depth % 3);
+        EXPECT_EQ(std::get<bool>(*row->find(tags::PR_SUBFOLDERS)), depth < 11);
         parent = f->nid;
     }
 }
@@ -128,8 +128,8 @@ TEST(StoreRoundTrip, MessageWithRecipientsAttachmentsAndEmbeddedMessage) {
         MessageContent m = mailMessage(u"Quarterly report", u"See attached.\r\nΚαλημέρα",
                                        {{u"Bob Builder", u"bob@example.com"}, {u"Carol 山田", u"carol@example.jp"}});
         RecipientRow cc;
-        cc.props = {{tags::RecipientType, int32_t(2)}, {tags::DisplayName, std::u16string(u"Dave")},
-                    {tags::EmailAddress, std::u16string(u"dave@example.com")}};
+        cc.props = {{tags::PR_RECIPIENT_TYPE, int32_t(2)}, {tags::PR_DISPLAY_NAME_W, std::u16string(u"Dave")},
+                    {tags::PR_EMAIL_ADDRESS_W, std::u16string(u"dave@example.com")}};
         m.recipients.push_back(cc);
         m.set(0x10130102 /* PidTagHtml */, Bytes{'<', 'p', '>', 'h', 'i', '<', '/', 'p', '>'});
         m.attachments.push_back(fileAttachment(u"report.bin", data));
@@ -150,33 +150,33 @@ TEST(StoreRoundTrip, MessageWithRecipientsAttachmentsAndEmbeddedMessage) {
     auto nids = r->messageNids(inbox->nid);
     ASSERT_EQ(nids.size(), 1u);
     MessageContent m = r->readMessage(nids[0]);
-    EXPECT_EQ(str(m.props, tags::Subject), u"Quarterly report");
-    EXPECT_EQ(str(m.props, tags::Body), u"See attached.\r\nΚαλημέρα");
-    EXPECT_EQ(str(m.props, tags::DisplayTo), u"Bob Builder; Carol 山田");
-    EXPECT_EQ(str(m.props, tags::DisplayCc), u"Dave");
-    EXPECT_EQ(intProp(m.props, tags::MessageFlags) & tags::MsgFlagHasAttach, tags::MsgFlagHasAttach);
-    EXPECT_GT(intProp(m.props, tags::MessageSize), 25000);
+    EXPECT_EQ(str(m.props, tags::PR_SUBJECT_W), u"Quarterly report");
+    EXPECT_EQ(str(m.props, tags::PR_BODY_W), u"See attached.\r\nΚαλημέρα");
+    EXPECT_EQ(str(m.props, tags::PR_DISPLAY_TO_W), u"Bob Builder; Carol 山田");
+    EXPECT_EQ(str(m.props, tags::PR_DISPLAY_CC_W), u"Dave");
+    EXPECT_EQ(intProp(m.props, tags::PR_MESSAGE_FLAGS) & tags::MSGFLAG_HASATTACH, tags::MSGFLAG_HASATTACH);
+    EXPECT_GT(intProp(m.props, tags::PR_MESSAGE_SIZE), 25000);
     ASSERT_NE(bytesProp(m.props, 0x10130102), nullptr);
-    EXPECT_NE(read::findProp(m.props, tags::CreationTime), nullptr);
-    EXPECT_NE(read::findProp(m.props, tags::LastModificationTime), nullptr);
+    EXPECT_NE(read::findProp(m.props, tags::PR_CREATION_TIME), nullptr);
+    EXPECT_NE(read::findProp(m.props, tags::PR_LAST_MODIFICATION_TIME), nullptr);
 
     ASSERT_EQ(m.recipients.size(), 3u);
-    EXPECT_EQ(str(m.recipients[1].props, tags::DisplayName), u"Carol 山田");
-    EXPECT_EQ(str(m.recipients[1].props, tags::EmailAddress), u"carol@example.jp");
-    EXPECT_EQ(intProp(m.recipients[2].props, tags::RecipientType), 2);
+    EXPECT_EQ(str(m.recipients[1].props, tags::PR_DISPLAY_NAME_W), u"Carol 山田");
+    EXPECT_EQ(str(m.recipients[1].props, tags::PR_EMAIL_ADDRESS_W), u"carol@example.jp");
+    EXPECT_EQ(intProp(m.recipients[2].props, tags::PR_RECIPIENT_TYPE), 2);
 
     ASSERT_EQ(m.attachments.size(), 2u);
-    EXPECT_EQ(str(m.attachments[0].props, tags::AttachLongFilename), u"report.bin");
-    ASSERT_NE(bytesProp(m.attachments[0].props, tags::AttachDataBinary), nullptr);
-    EXPECT_EQ(*bytesProp(m.attachments[0].props, tags::AttachDataBinary), data);
-    EXPECT_EQ(intProp(m.attachments[1].props, tags::AttachMethod), tags::AttachEmbeddedMsg);
+    EXPECT_EQ(str(m.attachments[0].props, tags::PR_ATTACH_LONG_FILENAME_W), u"report.bin");
+    ASSERT_NE(bytesProp(m.attachments[0].props, tags::PR_ATTACH_DATA_BIN), nullptr);
+    EXPECT_EQ(*bytesProp(m.attachments[0].props, tags::PR_ATTACH_DATA_BIN), data);
+    EXPECT_EQ(intProp(m.attachments[1].props, tags::PR_ATTACH_METHOD), tags::ATTACH_EMBEDDED_MSG);
     ASSERT_TRUE(m.attachments[1].embedded);
     const MessageContent& e = *m.attachments[1].embedded;
-    EXPECT_EQ(str(e.props, tags::Subject), u"Original message");
-    EXPECT_EQ(str(e.props, tags::Body), u"inner body");
+    EXPECT_EQ(str(e.props, tags::PR_SUBJECT_W), u"Original message");
+    EXPECT_EQ(str(e.props, tags::PR_BODY_W), u"inner body");
     ASSERT_EQ(e.recipients.size(), 1u);
     ASSERT_EQ(e.attachments.size(), 1u);
-    EXPECT_EQ(*bytesProp(e.attachments[0].props, tags::AttachDataBinary), inner);
+    EXPECT_EQ(*bytesProp(e.attachments[0].props, tags::PR_ATTACH_DATA_BIN), inner);
 
     // Named properties resolve through the name-to-id map.
     ASSERT_EQ(m.named.size(), 2u);
@@ -209,7 +209,7 @@ TEST(StoreRoundTrip, FiftyMegabyteAttachment) {
     ASSERT_TRUE(f);
     MessageContent m = r->readMessage(r->messageNids(f->nid).at(0));
     ASSERT_EQ(m.attachments.size(), 1u);
-    auto* data = bytesProp(m.attachments[0].props, tags::AttachDataBinary);
+    auto* data = bytesProp(m.attachments[0].props, tags::PR_ATTACH_DATA_BIN);
     ASSERT_NE(data, nullptr);
     EXPECT_TRUE(*data == patternBytes(50u << 20, 9));
 }
@@ -239,8 +239,8 @@ TEST(StoreRoundTrip, ManyMessagesSpreadTheContentsTableOverBlocks) {
     ASSERT_EQ(rows.size(), size_t(count));
     for (int i = 0; i < count; i += 499) {
         auto expected = u"message #" + number(i);
-        EXPECT_EQ(std::get<std::u16string>(*rows[i].find(tags::Subject)), expected);
-        EXPECT_EQ(str(r->readMessage(rows[i].rowId).props, tags::Subject), expected);
+        EXPECT_EQ(std::get<std::u16string>(*rows[i].find(tags::PR_SUBJECT_W)), expected);
+        EXPECT_EQ(str(r->readMessage(rows[i].rowId).props, tags::PR_SUBJECT_W), expected);
     }
 }
 

@@ -20,21 +20,21 @@ ScratchDir::~ScratchDir() {
 MessageContent mailMessage(const std::u16string& subject, const std::u16string& body,
                            const std::vector<std::pair<std::u16string, std::u16string>>& to) {
     MessageContent m;
-    m.set(tags::MessageClass, std::u16string(u"IPM.Note"));
-    m.set(tags::Subject, subject);
-    m.set(tags::Body, body);
-    m.set(tags::SenderName, std::u16string(u"Ann Sender"));
+    m.set(tags::PR_MESSAGE_CLASS_W, std::u16string(u"IPM.Note"));
+    m.set(tags::PR_SUBJECT_W, subject);
+    m.set(tags::PR_BODY_W, body);
+    m.set(tags::PR_SENDER_NAME_W, std::u16string(u"Ann Sender"));
     m.set(0x0C1F001F /* PidTagSenderEmailAddress */, std::u16string(u"ann@example.com"));
-    m.set(tags::SentRepresentingName, std::u16string(u"Ann Sender"));
-    m.set(tags::ClientSubmitTime, FileTime{133000000000000000ull});
-    m.set(tags::MessageDeliveryTime, FileTime{133000000100000000ull});
-    m.set(tags::MessageFlags, int32_t(tags::MsgFlagRead));
+    m.set(tags::PR_SENT_REPRESENTING_NAME_W, std::u16string(u"Ann Sender"));
+    m.set(tags::PR_CLIENT_SUBMIT_TIME, FileTime{133000000000000000ull});
+    m.set(tags::PR_MESSAGE_DELIVERY_TIME, FileTime{133000000100000000ull});
+    m.set(tags::PR_MESSAGE_FLAGS, int32_t(tags::MSGFLAG_READ));
     for (auto& [name, address] : to) {
         RecipientRow r;
-        r.props = {{tags::RecipientType, int32_t(1)},
-                   {tags::DisplayName, name},
-                   {tags::EmailAddress, address},
-                   {tags::AddressType, std::u16string(u"SMTP")},
+        r.props = {{tags::PR_RECIPIENT_TYPE, int32_t(1)},
+                   {tags::PR_DISPLAY_NAME_W, name},
+                   {tags::PR_EMAIL_ADDRESS_W, address},
+                   {tags::PR_ADDRTYPE_W, std::u16string(u"SMTP")},
                    {0x39FE001F /* PidTagSmtpAddress */, address}};
         m.recipients.push_back(std::move(r));
     }
@@ -43,17 +43,17 @@ MessageContent mailMessage(const std::u16string& subject, const std::u16string& 
 
 AttachmentContent fileAttachment(const std::u16string& name, Bytes data) {
     AttachmentContent a;
-    a.props = {{tags::AttachMethod, tags::AttachByValue},
-               {tags::AttachFilename, name},
-               {tags::AttachLongFilename, name},
-               {tags::AttachMimeTag, std::u16string(u"application/octet-stream")},
-               {tags::AttachDataBinary, std::move(data)}};
+    a.props = {{tags::PR_ATTACH_METHOD, tags::ATTACH_BY_VALUE},
+               {tags::PR_ATTACH_FILENAME_W, name},
+               {tags::PR_ATTACH_LONG_FILENAME_W, name},
+               {tags::PR_ATTACH_MIME_TAG_W, std::u16string(u"application/octet-stream")},
+               {tags::PR_ATTACH_DATA_BIN, std::move(data)}};
     return a;
 }
 
 AttachmentContent embeddedAttachment(const std::u16string& name, MessageContent message) {
     AttachmentContent a;
-    a.props = {{tags::AttachMethod, tags::AttachEmbeddedMsg}, {tags::DisplayName, name}};
+    a.props = {{tags::PR_ATTACH_METHOD, tags::ATTACH_EMBEDDED_MSG}, {tags::PR_DISPLAY_NAME_W, name}};
     a.embedded = std::make_shared<MessageContent>(std::move(message));
     return a;
 }

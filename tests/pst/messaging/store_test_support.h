@@ -6,7 +6,7 @@
 #include <string>
 
 #include "pst/message_content.h"
-#include "pst/messaging/property_tags.h"
+#include "pst/format/property_tags.h"
 #include "pst/store.h"
 
 namespace pst::testing {

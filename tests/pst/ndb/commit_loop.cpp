@@ -10,6 +10,7 @@
 #include "pst/ndb/ndb_writer.h"
 
 using namespace pst::ndb;
+using namespace pst::format;
 
 static std::vector<uint8_t> payload(uint32_t i) {
     std::vector<uint8_t> v((i * 7919) % 30000 + 1);

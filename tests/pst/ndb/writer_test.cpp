@@ -11,6 +11,7 @@
 #include "test_support.h"
 
 using namespace pst::ndb;
+using namespace pst::format;
 using namespace ndbtest;
 
 namespace {
