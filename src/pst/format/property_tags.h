@@ -157,6 +157,9 @@ inline constexpr PropTag PR_LTP_PARENT_NID = makeTag(0x67F1, PropType::Int32);
 inline constexpr PropTag PR_LTP_ROW_ID = makeTag(0x67F2, PropType::Int32);
 inline constexpr PropTag PR_LTP_ROW_VER = makeTag(0x67F3, PropType::Int32);
 inline constexpr PropTag PR_PST_PASSWORD = makeTag(0x67FF, PropType::Int32);
+// The one property of every search criteria object Outlook writes, 0 in a
+// new store; [MS-PST] leaves the criteria's properties unnamed.
+inline constexpr PropTag PR_SEARCH_CRITERIA_STATE = makeTag(0x660B, PropType::Int32);
 
 // Name-to-id map ([MS-PST] "Named Property Lookup Map")
 inline constexpr PropTag PR_NAMEID_BUCKET_COUNT = makeTag(0x0001, PropType::Int32);

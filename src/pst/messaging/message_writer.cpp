@@ -142,6 +142,7 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
     addComputed(tags::PR_DISPLAY_TO_W, joinNames(message.recipients, 1));
     addComputed(tags::PR_DISPLAY_CC_W, joinNames(message.recipients, 2));
     addComputed(tags::PR_DISPLAY_BCC_W, joinNames(message.recipients, 3));
+    addComputed(tags::PR_MSG_STATUS, int32_t(0));
 
     int32_t flags = 0;
     if (auto* f = findIn(message.props, tags::PR_MESSAGE_FLAGS))

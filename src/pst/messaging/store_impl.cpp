@@ -58,6 +58,21 @@ Bytes newProviderUid() {
     return uid;
 }
 
+// FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_WASTEBASKET_VALID | FOLDER_FINDER_VALID
+constexpr int32_t kValidFolderMask = 0x89;
+// The value Outlook's own new stores carry.
+constexpr int32_t kLatestPstEnsure = 0xE000D;
+
+// The store's replication version history as Outlook starts it: one entry,
+// a new GUID at version 1.
+Bytes newVersionHistory() {
+    Bytes history{1, 0, 0, 0};
+    Bytes guid = newProviderUid();
+    history.insert(history.end(), guid.begin(), guid.end());
+    history.insert(history.end(), {1, 0, 0, 0});
+    return history;
+}
+
 }  // namespace
 
 std::unique_ptr<Store> Store::create(const std::filesystem::path& file, const std::u16string& displayName,
@@ -134,11 +149,12 @@ void StoreImpl::writeStaticNodes() {
         pc.set(PR_IPM_SUBTREE_ENTRYID, entryId(kNidIpmSubtree));
         pc.set(PR_IPM_WASTEBASKET_ENTRYID, entryId(kNidDeletedItems));
         pc.set(PR_FINDER_ENTRYID, entryId(kNidSearchRootFolder));
-        // FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_WASTEBASKET_VALID | FOLDER_FINDER_VALID
-        pc.set(PR_VALID_FOLDER_MASK, int32_t(0x89));
+        pc.set(PR_VALID_FOLDER_MASK, kValidFolderMask);
         pc.set(PR_PST_PASSWORD, int32_t(0));
         pc.set(PR_PST_LR_NO_RESTRICTIONS, true);
-        pc.set(PR_LATEST_PST_ENSURE, int32_t(0xE000D));  // as Outlook's new stores carry it
+        pc.set(PR_LATEST_PST_ENSURE, kLatestPstEnsure);
+        pc.set(PR_REPL_VERSIONHISTORY, newVersionHistory());
+        pc.set(PR_REPL_FLAGS, int32_t(0));
         ndb::Bid data = pc.write();
         ndb_->putNode(kNidMessageStore, data, subnodes.write(*ndb_), 0);
     }
@@ -164,12 +180,24 @@ void StoreImpl::writeStaticNodes() {
         ltp::NodeBlocks b = table.write(*ndb_);
         ndb_->putNode(kNidReceiveFolderTable, b.data, b.subnode, 0);
     }
-    // The spam search folder's (empty) search contents table.
-    putTable(format::makeNid(format::NID_TYPE_SEARCH_CONTENTS_TABLE, format::nidIndex(kNidSpamSearchFolder)),
-             searchContentsTableColumns());
-    // Empty search queues ([MS-PST] "Search Management Queue (SMQ)", "Search Activity List (SAL)").
-    ndb_->putNode(kNidSearchManagementQueue, ndb_->writeData({}), 0, 0);
+    // The spam search folder's (empty) search contents table, its empty search
+    // update queue and its search criteria object, as Outlook writes them.
+    putTable(relatedNid(kNidSpamSearchFolder, NID_TYPE_SEARCH_CONTENTS_TABLE), searchContentsTableColumns());
+    ndb_->putNode(relatedNid(kNidSpamSearchFolder, NID_TYPE_SEARCH_UPDATE_QUEUE), 0, 0, 0);
+    {
+        ltp::Subnodes subnodes;
+        ltp::PropertyContextBuilder pc(*ndb_, subnodes);
+        pc.set(PR_SEARCH_CRITERIA_STATE, int32_t(0));
+        ndb::Bid data = pc.write();
+        ndb_->putNode(relatedNid(kNidSpamSearchFolder, NID_TYPE_SEARCH_CRITERIA_OBJECT), data, subnodes.write(*ndb_), 0);
+    }
+    // Empty search queues ([MS-PST] "Search Management Queue (SMQ)", "Search
+    // Activity List (SAL)"); the search domain object and the gatherer's queues
+    // empty, as in Outlook's new stores. A queue without data is an empty one.
+    ndb_->putNode(kNidSearchManagementQueue, 0, 0, 0);
     ndb_->putNode(kNidSearchActivityList, ndb_->writeData({}), 0, 0);
+    for (ndb::Nid nid : {kNidSearchDomainObject, kNidSearchGathererQueue, kNidSearchGathererFolderQueue})
+        ndb_->putNode(nid, 0, 0, 0);
 }
 
 void StoreImpl::writeFolder(FolderState& f) {
@@ -195,8 +223,6 @@ void StoreImpl::writeFolder(FolderState& f) {
                                       {PR_CONTENT_COUNT, int32_t(c.contentCount)},
                                       {PR_CONTENT_UNREAD, int32_t(c.unreadCount)},
                                       {PR_SUBFOLDERS, !c.children.empty()},
-                                      {PR_PST_HIDDEN_COUNT, int32_t(0)},
-                                      {PR_PST_HIDDEN_UNREAD, int32_t(0)},
                                       {PR_LTP_ROW_VER, int32_t(1)}};
             if (!c.containerClass.empty()) row.push_back({PR_CONTAINER_CLASS_W, c.containerClass});
             table.addRow(childNid, row);
