@@ -80,21 +80,11 @@ bool isVariable(PropType base) {
     return base == PropType::String8 || base == PropType::Unicode || base == PropType::Binary || base == PropType::Object;
 }
 
+// A TNEF stream pads 16-bit and boolean values to four bytes; the rest keep
+// their own size.
 size_t fixedSizeInStream(PropType base) {
-    switch (base) {
-        case PropType::Int16:
-        case PropType::Boolean:  // both padded to four bytes
-        case PropType::Int32:
-        case PropType::Float:
-        case PropType::ErrorCode: return 4;
-        case PropType::Double:
-        case PropType::Currency:
-        case PropType::AppTime:
-        case PropType::Int64:
-        case PropType::SysTime: return 8;
-        case PropType::Guid: return 16;
-        default: return 0;
-    }
+    if (base == PropType::Int16 || base == PropType::Boolean) return 4;
+    return pst::fixedValueSize(base);
 }
 
 pst::FileTime fileTimeOf(int year, int month, int day, int hour, int minute, int second) {

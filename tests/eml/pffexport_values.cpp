@@ -1,11 +1,10 @@
 #include "pffexport_values.h"
 
 #include <algorithm>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "independent_readers.h"
+#include "pffexport_item_values.h"
 #include "process.h"
 
 namespace eml::test {
@@ -14,55 +13,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-uint32_t hexField(const std::string& line) {
-    auto at = line.find("0x");
-    return at == std::string::npos ? 0 : static_cast<uint32_t>(std::stoul(line.substr(at + 2), nullptr, 16));
-}
-
-std::string afterColon(const std::string& line) {
-    auto at = line.find(':');
-    std::string v = at == std::string::npos ? std::string() : line.substr(at + 1);
-    v.erase(0, v.find_first_not_of("\t "));
-    return v;
-}
-
+// pffexport's dump read by the readers' support, regrouped one set of values
+// per record.
 std::vector<std::vector<DumpedValue>> parseDump(const fs::path& file) {
     std::vector<std::vector<DumpedValue>> sets;
-    std::ifstream in(file);
-    std::string line;
-    DumpedValue value;
-    size_t set = 0;
-    bool inValue = false, have = false;
-    auto finish = [&] {
-        if (!have) return;
-        if (sets.size() <= set) sets.resize(set + 1);
-        sets[set].push_back(std::move(value));
-        value = {};
-        have = inValue = false;
-    };
-    while (std::getline(in, line)) {
-        if (line.rfind("Set:", 0) == 0) {
-            finish();
-            set = std::stoul(afterColon(line));
-            have = true;
-        } else if (line.rfind("Entry type:", 0) == 0) {
-            value.id = hexField(line);
-        } else if (line.rfind("Value type:", 0) == 0) {
-            value.type = hexField(line);
-        } else if (line.rfind("Maps to entry type:", 0) == 0) {
-            value.lid = hexField(line);
-        } else if (line.rfind("Maps to entry:", 0) == 0) {
-            value.name = afterColon(line);
-        } else if (line.rfind("Value:", 0) == 0) {
-            inValue = true;
-        } else if (inValue && line.rfind("0x", 0) == 0 && line.size() > 12) {
-            std::istringstream hex(line.substr(12, 49));
-            std::string byte;
-            while (hex >> byte)
-                if (byte.size() == 2) value.bytes.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
-        }
+    for (auto& entry : test_readers::readItemValues(file).entries) {
+        if (sets.size() <= entry.set) sets.resize(entry.set + 1);
+        sets[entry.set].push_back(
+            {entry.tag >> 16, entry.tag & 0xFFFF, entry.mapsToLid, entry.mapsToName, std::move(entry.data)});
     }
-    finish();
     return sets;
 }
 
