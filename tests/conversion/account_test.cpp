@@ -235,7 +235,8 @@ public:
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         ::execv(QUILLMERE_CONVERTER, argv.data());
-        ::_exit(127);
+        // An unprivileged user may not reach a build folder below a private home.
+        ::_exit(launch.unprivileged ? 125 : 127);
     }
     pid_t pid() const { return pid_; }
     int wait() {
@@ -269,7 +270,7 @@ TEST_F(AccountTest, HeadlessNamesARefusedFolderAndConvertsItsSiblings) {
     Converter run(base, {"--quiet", "src", "out"}, log, {.unprivileged = true});
     const int status = run.wait();
     fs::permissions(base / "src" / "B", fs::perms::owner_all);
-    if (status == 125) GTEST_SKIP() << "cannot switch to an unprivileged user to have a listing refused";
+    if (status == 125) GTEST_SKIP() << "cannot run the converter as an unprivileged user to have a listing refused";
     const std::string output = slurp(log);
     EXPECT_EQ(status, 1) << output;
     EXPECT_NE(output.find("cannot list " + (base / "src" / "B").string() + "/: permission denied"), std::string::npos)
