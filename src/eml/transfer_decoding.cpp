@@ -17,12 +17,19 @@ bool dataAfterPadding(std::string_view encoded) {
     return std::any_of(encoded.begin() + static_cast<std::ptrdiff_t>(pad), encoded.end(), isBase64Letter);
 }
 
+// Runs GMime's decoder over the whole text; returns how many bytes it gave,
+// leaving room in `bytes` for what the caller takes from the decoder's state.
+size_t decodeWhole(GMimeContentEncoding encoding, std::string_view encoded, GMimeEncoding& state,
+                   std::vector<uint8_t>& bytes) {
+    g_mime_encoding_init_decode(&state, encoding);
+    bytes.resize(g_mime_encoding_outlen(&state, encoded.size()) + 4);
+    return g_mime_encoding_flush(&state, encoded.data(), encoded.size(), reinterpret_cast<char*>(bytes.data()));
+}
+
 TransferDecoded decodeBase64(std::string_view encoded) {
     TransferDecoded out;
     GMimeEncoding state;
-    g_mime_encoding_init_decode(&state, GMIME_CONTENT_ENCODING_BASE64);
-    out.bytes.resize(g_mime_encoding_outlen(&state, encoded.size()) + 4);
-    size_t n = g_mime_encoding_flush(&state, encoded.data(), encoded.size(), reinterpret_cast<char*>(out.bytes.data()));
+    size_t n = decodeWhole(GMIME_CONTENT_ENCODING_BASE64, encoded, state, out.bytes);
     // Without its '=' padding the last group stays in the decoder: two or
     // three characters still carry one or two whole bytes.
     if (state.state == 2) {
@@ -42,10 +49,7 @@ TransferDecoded decodeBase64(std::string_view encoded) {
 TransferDecoded decodeQuotedPrintable(std::string_view encoded) {
     TransferDecoded out;
     GMimeEncoding state;
-    g_mime_encoding_init_decode(&state, GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
-    out.bytes.resize(g_mime_encoding_outlen(&state, encoded.size()) + 4);
-    size_t n = g_mime_encoding_flush(&state, encoded.data(), encoded.size(), reinterpret_cast<char*>(out.bytes.data()));
-    out.bytes.resize(n);
+    out.bytes.resize(decodeWhole(GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE, encoded, state, out.bytes));
     return out;
 }
 

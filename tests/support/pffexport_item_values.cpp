@@ -5,36 +5,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "util/utf.h"
+
 namespace test_readers {
 
 namespace {
 
 std::string utf16leToUtf8(const uint8_t* data, size_t size) {
-    std::string out;
-    for (size_t i = 0; i + 1 < size; i += 2) {
-        uint32_t c = data[i] | (data[i + 1] << 8);
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < size) {
-            uint32_t low = data[i + 2] | (data[i + 3] << 8);
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
+    std::u16string text;
+    for (size_t i = 0; i + 1 < size; i += 2) text.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    return quillmere::toUtf8(text);
 }
 
 std::string afterColon(const std::string& line) {
