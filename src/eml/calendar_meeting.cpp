@@ -40,11 +40,6 @@ constexpr uint32_t PidLidAttendeeCriticalChange = 0x0001, PidLidWhere = 0x0002, 
 constexpr uint32_t PidLidReminderDelta = 0x8501, PidLidReminderSet = 0x8503, PidLidCommonStart = 0x8516,
                    PidLidCommonEnd = 0x8517;
 
-constexpr pst::PropTag PR_START_DATE = pst::makeTag(0x0060, PropType::SysTime);
-constexpr pst::PropTag PR_END_DATE = pst::makeTag(0x0061, PropType::SysTime);
-constexpr pst::PropTag PR_RESPONSE_REQUESTED = pst::makeTag(0x0063, PropType::Boolean);
-constexpr pst::PropTag PR_RECIPIENT_TRACKSTATUS = pst::makeTag(0x5FFF, PropType::Int32);
-
 constexpr int32_t respNotResponded = 5, respNone = 0, respTentative = 2, respAccepted = 3, respDeclined = 4;
 constexpr int32_t asfMeeting = 0x1, asfReceived = 0x2, asfCanceled = 0x4;
 constexpr int32_t mtgRequest = 0x1, mtgFull = 0x10000;

@@ -28,7 +28,6 @@ std::u16string withCrlfLineEnds(const std::u16string& text) {
     return out;
 }
 
-constexpr pst::PropTag PR_RTF_COMPRESSED = pst::makeTag(0x1009, pst::PropType::Binary);
 
 // What winmail.dat says wins over the MIME message, but for From, Reply-To
 // and Date when the headers give them.
@@ -75,7 +74,7 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
     }
     int visible = writeBodiesAndAttachments(parts, out);
     if (parts.tnef && parts.tnef->body.rtfCompressed) {
-        out.set(PR_RTF_COMPRESSED, *parts.tnef->body.rtfCompressed);
+        out.set(pst::tags::PR_RTF_COMPRESSED, *parts.tnef->body.rtfCompressed);
         out.set(PR_NATIVE_BODY_INFO, int32_t(2));
     }
     if (parts.signedEntity) {

@@ -17,7 +17,6 @@ using namespace pst::tags;
 
 namespace {
 
-constexpr pst::PropTag PR_RTF_COMPRESSED = pst::makeTag(0x1009, pst::PropType::Binary);
 
 // Properties a new store gives every object itself, or that only mean
 // something in the store the message came from.
@@ -181,7 +180,7 @@ pst::MessageContent embeddedMessage(TnefMessage inner) {
     if (!findId(out.props, pst::tagId(PR_MESSAGE_CLASS_W))) out.set(PR_MESSAGE_CLASS_W, std::u16string(u"IPM.Note"));
     int visible = writeBodiesAndAttachments(parts, out);
     if (inner.body.rtfCompressed) {
-        out.set(PR_RTF_COMPRESSED, *inner.body.rtfCompressed);
+        out.set(pst::tags::PR_RTF_COMPRESSED, *inner.body.rtfCompressed);
         out.set(PR_NATIVE_BODY_INFO, int32_t(2));
     }
     // Has-attachment and the size are the store's to set; a message whose

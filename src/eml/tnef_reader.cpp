@@ -234,10 +234,10 @@ private:
                 setIfAbsent(attachment.props, {PR_ATTACH_DATA_BIN, pst::Bytes(data.begin(), data.end())});
                 break;
             case attAttachCreateDate:
-                if (auto t = date(data)) setIfAbsent(attachment.props, {pst::makeTag(0x3007, PropType::SysTime), *t});
+                if (auto t = date(data)) setIfAbsent(attachment.props, {pst::tags::PR_CREATION_TIME, *t});
                 break;
             case attAttachModifyDate:
-                if (auto t = date(data)) setIfAbsent(attachment.props, {pst::makeTag(0x3008, PropType::SysTime), *t});
+                if (auto t = date(data)) setIfAbsent(attachment.props, {pst::tags::PR_LAST_MODIFICATION_TIME, *t});
                 break;
             case attAttachment: {
                 Cursor in(data);
@@ -259,7 +259,7 @@ private:
             auto type = static_cast<PropType>(tag & 0xFFFF);
             uint16_t id = static_cast<uint16_t>(tag >> 16);
             std::optional<pst::NamedPropertyName> name;
-            if (id >= 0x8000) {
+            if (id >= pst::kFirstNamedPropertyId) {
                 pst::NamedPropertyName n;
                 auto guid = in.take(16, "a property set");
                 std::memcpy(n.propertySet.data(), guid.data(), 16);
@@ -276,7 +276,7 @@ private:
             std::optional<pst::PropValue> value = propertyValue(in, type, attachment);
             if (!value) continue;
             if (type == PropType::String8) type = PropType::Unicode;
-            if (type == static_cast<PropType>(0x101E)) type = PropType::MvUnicode;
+            if (type == PropType::MvString8) type = PropType::MvUnicode;
             if (name) {
                 if (named) named->push_back({std::move(*name), type, std::move(*value)});
             } else {

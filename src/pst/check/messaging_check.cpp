@@ -206,7 +206,7 @@ private:
             uint16_t w = read::u16(e, o + 4);
             uint16_t index = read::u16(e, o + 6);
             if (w & 1) {
-                auto& name = map.byId.at(static_cast<uint16_t>(0x8000 + index)).name;
+                auto& name = map.byId.at(static_cast<uint16_t>(kFirstNamedPropertyId + index)).name;
                 key = fmt::crc32({reinterpret_cast<const uint8_t*>(name.data()), name.size() * 2});
             }
             uint32_t bucket = (key ^ w) % static_cast<uint32_t>(*count);
@@ -486,7 +486,7 @@ private:
             if (checked_.count(nid) || n.bidData == 0) continue;
             uint32_t type = fmt::nidType(nid);
             bool isPc = type == fmt::NID_TYPE_NORMAL_FOLDER || type == fmt::NID_TYPE_SEARCH_FOLDER || type == fmt::NID_TYPE_NORMAL_MESSAGE || type == fmt::NID_TYPE_ASSOC_MESSAGE;
-            bool isTc = (type >= fmt::NID_TYPE_HIERARCHY_TABLE && type <= fmt::NID_TYPE_RECIPIENT_TABLE) || type == 0x0B || type == 0x0C;
+            bool isTc = (type >= fmt::NID_TYPE_HIERARCHY_TABLE && type <= fmt::NID_TYPE_RECIPIENT_TABLE) || type == fmt::NID_TYPE_RECEIVE_FOLDER_TABLE || type == fmt::NID_TYPE_OUTGOING_QUEUE_TABLE;
             if (isPc) pcNode(nid, "node");
             else if (isTc) tcNode(nid, "table");
             (void)fmt::NID_TYPE_INTERNAL;

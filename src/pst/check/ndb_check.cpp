@@ -139,7 +139,7 @@ private:
             uint64_t ib = fmt::amapOffset(i);
             if (auto page = checkPage(ib, fmt::kPtypeAMap, "AMap " + std::to_string(i), true)) {
                 size_t off = c_.layout.unicode ? 0 : 4;  // ANSI has dwPadding first
-                amapBits_[i].assign(page->begin() + off, page->begin() + off + 496);
+                amapBits_[i].assign(page->begin() + off, page->begin() + off + fmt::kPageDataSize);
             }
             claim(ib, fmt::kPageSize, "AMap " + std::to_string(i));
             ++s.amapPages;
@@ -441,7 +441,7 @@ private:
         for (uint64_t i = 0; i < amaps_; ++i) {
             if (amapBits_[i].empty()) continue;  // page already reported
             uint64_t base = fmt::amapOffset(i);
-            for (uint64_t bit = 0; bit < 496 * 8; ++bit) {
+            for (uint64_t bit = 0; bit < fmt::kPageDataSize * 8; ++bit) {
                 uint64_t ib = base + bit * 64;
                 if (ib >= end_) break;
                 bool set = (amapBits_[i][bit / 8] >> (7 - bit % 8)) & 1;

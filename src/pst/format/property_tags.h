@@ -72,6 +72,13 @@ inline constexpr PropTag PR_REPLY_RECIPIENT_ENTRIES = makeTag(0x004F, PropType::
 inline constexpr PropTag PR_BODY_W = makeTag(0x1000, PropType::Unicode);
 inline constexpr PropTag PR_HTML = makeTag(0x1013, PropType::Binary);
 inline constexpr PropTag PR_NATIVE_BODY_INFO = makeTag(0x1016, PropType::Int32);
+inline constexpr PropTag PR_RTF_COMPRESSED = makeTag(0x1009, PropType::Binary);
+
+// Meetings
+inline constexpr PropTag PR_START_DATE = makeTag(0x0060, PropType::SysTime);
+inline constexpr PropTag PR_END_DATE = makeTag(0x0061, PropType::SysTime);
+inline constexpr PropTag PR_RESPONSE_REQUESTED = makeTag(0x0063, PropType::Boolean);
+inline constexpr PropTag PR_RECIPIENT_TRACKSTATUS = makeTag(0x5FFF, PropType::Int32);
 
 // Recipient rows
 inline constexpr PropTag PR_RECIPIENT_TYPE = makeTag(0x0C15, PropType::Int32);
@@ -146,6 +153,14 @@ inline constexpr PropTag PR_VD_LINK_TO = makeTag(0x7004, PropType::Binary);
 inline constexpr PropTag PR_VD_VIEW_FOLDER = makeTag(0x7005, PropType::Binary);
 inline constexpr PropTag PR_VD_NAME_W = makeTag(0x7006, PropType::Unicode);
 inline constexpr PropTag PR_VD_VERSION = makeTag(0x7007, PropType::Int32);
+inline constexpr PropTag PR_MAPI_FORM_COMPOSE_COMMAND_W = makeTag(0x682F, PropType::Unicode);
+inline constexpr PropTag PR_NEXT_SEND_ACCT_W = makeTag(0x0E29, PropType::Unicode);
+// Columns of Outlook's outgoing queue and replication templates that
+// [MS-OXPROPS] does not name; named here by their ids.
+inline constexpr PropTag PR_OUTGOING_QUEUE_0EA2 = makeTag(0x0EA2, PropType::Int32);
+inline constexpr PropTag PR_REPL_0E31 = makeTag(0x0E31, PropType::Binary);
+inline constexpr PropTag PR_REPL_0E37 = makeTag(0x0E37, PropType::Binary);
+inline constexpr PropTag PR_REPL_0E3E = makeTag(0x0E3E, PropType::Binary);
 
 // Personal-folders files only ([MS-PST] "PC" and "TC" properties)
 inline constexpr PropTag PR_PST_LR_NO_RESTRICTIONS = makeTag(0x6633, PropType::Boolean);

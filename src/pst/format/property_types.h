@@ -26,7 +26,12 @@ enum class PropType : uint16_t {
     Binary = 0x0102,
     MvInt16 = 0x1002,
     MvInt32 = 0x1003,
+    MvFloat = 0x1004,
+    MvDouble = 0x1005,
+    MvCurrency = 0x1006,
+    MvAppTime = 0x1007,
     MvInt64 = 0x1014,
+    MvString8 = 0x101E,
     MvUnicode = 0x101F,
     MvSysTime = 0x1040,
     MvGuid = 0x1048,
@@ -54,6 +59,10 @@ constexpr size_t fixedValueSize(PropType type) {
         default: return 0;
     }
 }
+
+// Named properties take the ids from 0x8000 on, in the order the store's
+// name-to-id map lists them ([MS-PST] "Named Property Lookup Map").
+inline constexpr uint16_t kFirstNamedPropertyId = 0x8000;
 
 constexpr PropTag makeTag(uint16_t id, PropType type) {
     return (static_cast<uint32_t>(id) << 16) | static_cast<uint16_t>(type);

@@ -19,8 +19,6 @@ struct BthRecord {
 // records (so the first BTH of a heap has its header at the first HID).
 Hid buildBth(HeapBuilder& heap, uint8_t keySize, uint8_t dataSize, std::vector<BthRecord> records);
 
-inline constexpr size_t kBthHeaderSize = 8;
-
 // Same, for records already packed as key|data of fixed size and sorted.
 // `reservedHeader`, when not 0, is an earlier kBthHeaderSize allocation to
 // hold the header.

@@ -10,12 +10,7 @@ namespace pst::ltp {
 using namespace format;
 namespace {
 
-constexpr size_t kHnHdrSize = 12;        // HNHDR
-constexpr size_t kHnPageHdrSize = 2;     // HNPAGEHDR
-constexpr size_t kHnBitmapHdrSize = 66;  // HNBITMAPHDR
 constexpr size_t kMaxAllocsPerPage = 2047;  // hidIndex is 11 bits, 1-based
-
-bool isBitmapPage(size_t index) { return index >= 8 && (index - 8) % 128 == 0; }
 
 }  // namespace
 
@@ -27,10 +22,7 @@ uint8_t fillLevel(size_t freeBytes) {
     return 0x0F;
 }
 
-size_t HeapBuilder::headerSize(size_t pageIndex) {
-    if (pageIndex == 0) return kHnHdrSize;
-    return isBitmapPage(pageIndex) ? kHnBitmapHdrSize : kHnPageHdrSize;
-}
+size_t HeapBuilder::headerSize(size_t pageIndex) { return heapBlockHeaderSize(pageIndex); }
 
 size_t HeapBuilder::pageSize(size_t pageIndex, size_t dataSize, size_t allocCount) {
     size_t beforeMap = headerSize(pageIndex) + dataSize;
@@ -95,10 +87,10 @@ std::vector<uint8_t> HeapBuilder::pageBytes(size_t i, const std::vector<uint8_t>
         putU8(bytes, clientSig_);
         putU32(bytes, userRoot_);
         uint32_t packed = 0;  // fill levels of the first 8 pages, 4 bits each
-        for (size_t k = 0; k < 8 && k < levels.size(); ++k) packed |= uint32_t(levels[k]) << (4 * k);
+        for (size_t k = 0; k < kFirstBitmapBlock && k < levels.size(); ++k) packed |= uint32_t(levels[k]) << (4 * k);
         putU32(bytes, packed);
-    } else if (isBitmapPage(i)) {
-        for (size_t k = 0; k < 64; ++k) {
+    } else if (hasBitmapHeader(i)) {
+        for (size_t k = 0; k < kBlocksPerBitmap / 2; ++k) {
             uint8_t b = 0;
             size_t lo = i + 2 * k, hi = lo + 1;
             if (lo < levels.size()) b |= levels[lo];
@@ -154,7 +146,7 @@ ndb::Bid HeapBuilder::write(ndb::NdbWriter& ndb, size_t freezeBelow) {
             continue;
         }
         bids.push_back(ndb.writeData(pageBytes(i, levels)));
-        if (i != 0 && i < freezeBelow && i + 1 < pages_.size() && !isBitmapPage(i)) {
+        if (i != 0 && i < freezeBelow && i + 1 < pages_.size() && !hasBitmapHeader(i)) {
             Page& page = pages_[i];
             page.frozen = bids.back();
             page.frozenLevel = levels[i];

@@ -59,10 +59,9 @@ int TableContextBuilder::columnIndex(PropTag tag) const {
 }
 
 void TableContextBuilder::startHeap() {
-    constexpr size_t kTcInfoFixed = 22;
     heap_ = HeapBuilder(kClientSigTableContext);
     rowIndexHid_ = heap_.allocate(std::vector<uint8_t>(kBthHeaderSize));  // readers expect it at the first HID
-    tcinfoHid_ = heap_.allocate(std::vector<uint8_t>(kTcInfoFixed + 8 * columns_.size()));
+    tcinfoHid_ = heap_.allocate(std::vector<uint8_t>(kTcInfoFixedSize + kTcColDescSize * columns_.size()));
     heap_.setUserRoot(tcinfoHid_);
 }
 

@@ -52,7 +52,7 @@ uint16_t NameToIdMap::idFor(const NamedPropertyName& name) {
         ltp::putBytes(strings_, text);
         while (strings_.size() % 4) strings_.push_back(0);
     }
-    uint16_t id = static_cast<uint16_t>(0x8000 + entries_.size());
+    uint16_t id = static_cast<uint16_t>(kFirstNamedPropertyId + entries_.size());
     entries_.push_back(std::move(e));
     if (name.name.empty()) byLid_[{name.propertySet, name.lid}] = id;
     else byName_[{name.propertySet, name.name}] = id;

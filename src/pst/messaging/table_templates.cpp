@@ -26,7 +26,7 @@ std::vector<PropTag> assocContentsTableColumns() {
             PR_OFFLINE_ADDRBOOK_NAME_W, PR_SEND_OUTLOOK_RECALL_REPORT,
             PR_OAB_TRUNCATED_PROPS, PR_VD_FLAGS,
             PR_VD_LINK_TO, PR_VD_VIEW_FOLDER,
-            PR_VD_NAME_W, PR_VD_VERSION, 0x682F001F /* as Outlook lists it */};
+            PR_VD_NAME_W, PR_VD_VERSION, PR_MAPI_FORM_COMPOSE_COMMAND_W};
 }
 
 std::vector<PropTag> searchContentsTableColumns() {
@@ -40,12 +40,12 @@ std::vector<PropTag> receiveFolderTableColumns() { return {PR_MESSAGE_CLASS_W, P
 std::vector<PropTag> outgoingQueueTableColumns() {
     return {PR_DEFERRED_DELIVERY_TIME, PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_FLAGS,
             PR_MESSAGE_DOWNLOAD_TIME, PR_SUBMIT_FLAGS,
-            0x0E29001F, 0x0EA20003 /* both as Outlook lists them */, PR_LTP_PARENT_NID, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
+            PR_NEXT_SEND_ACCT_W, PR_OUTGOING_QUEUE_0EA2, PR_LTP_PARENT_NID, PR_LTP_ROW_ID, PR_LTP_ROW_VER};
 }
 
 std::vector<std::vector<PropTag>> replicationTableColumns() {
-    return {{PR_REPL_CHANGENUM, 0x0E370102, PR_REPL_FLAGS, PR_LTP_ROW_ID, PR_LTP_ROW_VER},
-            {PR_MESSAGE_CLASS_W, PR_REPL_ITEMID, 0x0E310102, PR_REPL_CHANGENUM, PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS, 0x0E3E0102, PR_LTP_ROW_ID,
+    return {{PR_REPL_CHANGENUM, PR_REPL_0E37, PR_REPL_FLAGS, PR_LTP_ROW_ID, PR_LTP_ROW_VER},
+            {PR_MESSAGE_CLASS_W, PR_REPL_ITEMID, PR_REPL_0E31, PR_REPL_CHANGENUM, PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS, PR_REPL_0E3E, PR_LTP_ROW_ID,
              PR_LTP_ROW_VER},
             {PR_REPL_CHANGENUM, PR_CREATION_TIME, PR_LTP_ROW_ID, PR_LTP_ROW_VER}};
 }

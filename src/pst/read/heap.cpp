@@ -10,12 +10,7 @@ using namespace format;
 
 namespace {
 
-bool hasBitmapHeader(size_t block) { return block >= 8 && (block - 8) % 128 == 0; }
-
-size_t headerSize(size_t block) {
-    if (block == 0) return 12;               // HNHDR
-    return hasBitmapHeader(block) ? 66 : 2;  // HNBITMAPHDR : HNPAGEHDR
-}
+size_t headerSize(size_t block) { return heapBlockHeaderSize(block); }
 
 }  // namespace
 
@@ -23,7 +18,7 @@ Heap::Heap(std::vector<std::vector<uint8_t>> blocks) : blocks_(std::move(blocks)
     if (blocks_.empty()) throw ReadError("heap has no data blocks");
     if (blocks_.size() > 0x10000) throw ReadError("heap has more blocks than an HID can address");
     auto& first = blocks_[0];
-    if (first.size() < 12) throw ReadError("heap's first block is too short for its header");
+    if (first.size() < kHnHdrSize) throw ReadError("heap's first block is too short for its header");
     if (first[2] != kHeapSignature) throw ReadError("heap signature is " + hex(first[2]) + ", not 0xEC");
     clientSig_ = first[3];
     userRoot_ = u32(first, 4);
@@ -63,17 +58,17 @@ std::span<const uint8_t> Heap::item(uint32_t hid) const {
 
 uint8_t Heap::recordedFillLevel(size_t block) const {
     size_t base, slot;
-    if (block < 8) {
-        base = 8;  // HNHDR.rgbFillLevel
+    if (block < kFirstBitmapBlock) {
+        base = kHnHdrFillLevelOffset;
         slot = block;
         auto& d = blocks_[0];
         return (d[base + slot / 2] >> ((slot % 2) * 4)) & 0xF;
     }
-    size_t owner = 8 + (block - 8) / 128 * 128;
+    size_t owner = kFirstBitmapBlock + (block - kFirstBitmapBlock) / kBlocksPerBitmap * kBlocksPerBitmap;
     if (owner >= blocks_.size()) return 0;
     slot = block - owner;
     auto& d = blocks_[owner];
-    return (d[2 + slot / 2] >> ((slot % 2) * 4)) & 0xF;
+    return (d[kHnBitmapFillLevelOffset + slot / 2] >> ((slot % 2) * 4)) & 0xF;
 }
 
 namespace {
@@ -111,7 +106,7 @@ void walk(const Heap& heap, const Bth& bth, uint32_t hid, int level, std::vector
 
 Bth readBth(const Heap& heap, uint32_t hidHeader) {
     auto h = heap.item(hidHeader);
-    if (h.size() < 8) throw ReadError("BTH header is too short");
+    if (h.size() < kBthHeaderSize) throw ReadError("BTH header is too short");
     if (h[0] != kClientSigBTreeOnHeap) throw ReadError("BTH header type is " + hex(h[0]) + ", not 0xB5");
     Bth bth;
     bth.cbKey = h[1];

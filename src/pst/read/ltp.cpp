@@ -116,7 +116,7 @@ PropValue decodeValue(uint16_t type, std::span<const uint8_t> b) {
         case uint16_t(PropType::MvInt32): return fixedArray<int32_t>(b, 4);
         case uint16_t(PropType::MvInt64):
         case uint16_t(PropType::MvSysTime):
-        case kTypeMvCurrency: return fixedArray<int64_t>(b, 8);
+        case uint16_t(PropType::MvCurrency): return fixedArray<int64_t>(b, 8);
         case uint16_t(PropType::MvGuid): {
             if (b.size() % 16 != 0) throw ReadError("multi-valued GUID size is not a multiple of 16");
             std::vector<Guid> out(b.size() / 16);
@@ -128,7 +128,7 @@ PropValue decodeValue(uint16_t type, std::span<const uint8_t> b) {
             for (auto item : variableArray(b)) out.push_back(utf16(item));
             return out;
         }
-        case kTypeMvString8: {
+        case uint16_t(PropType::MvString8): {
             std::vector<std::u16string> out;
             for (auto item : variableArray(b)) out.push_back(string8(item));
             return out;
@@ -185,14 +185,14 @@ Table readTc(const NodeData& node, TableLayout* layoutOut) {
     bool unicode = node.ndb().layout().unicode;
     if (heap.clientSig() != kClientSigTableContext) throw ReadError("heap client signature is " + hex(heap.clientSig()) + ", not a table context");
     auto info = heap.item(heap.userRoot());
-    if (info.size() < 22) throw ReadError("TCINFO is too short");
+    if (info.size() < kTcInfoFixedSize) throw ReadError("TCINFO is too short");
     if (info[0] != kClientSigTableContext) throw ReadError("TCINFO type is " + hex(info[0]));
     TableLayout lay;
     size_t cCols = info[1];
     for (int i = 0; i < 4; ++i) lay.rgib[i] = u16(info, 2 + 2 * i);
     lay.hidRowIndex = u32(info, 10);
     lay.hnidRows = u32(info, 14);
-    if (info.size() < 22 + 8 * cCols) throw ReadError("TCINFO is shorter than its column descriptors");
+    if (info.size() < kTcInfoFixedSize + kTcColDescSize * cCols) throw ReadError("TCINFO is shorter than its column descriptors");
     uint16_t rowSize = lay.rgib[3];
     if (!(lay.rgib[0] <= lay.rgib[1] && lay.rgib[1] <= lay.rgib[2] && lay.rgib[2] <= lay.rgib[3]))
         throw ReadError("TCINFO group offsets are out of order");
@@ -200,7 +200,7 @@ Table readTc(const NodeData& node, TableLayout* layoutOut) {
         throw ReadError("cell existence block is " + std::to_string(lay.rgib[3] - lay.rgib[2]) + " bytes for " + std::to_string(cCols) + " columns");
     std::set<uint8_t> bits;
     for (size_t i = 0; i < cCols; ++i) {
-        size_t o = 22 + 8 * i;
+        size_t o = kTcInfoFixedSize + kTcColDescSize * i;
         TableColumn c{u32(info, o), u16(info, o + 4), u8(info, o + 6), u8(info, o + 7)};
         if (!lay.columns.empty() && c.tag <= lay.columns.back().tag) throw ReadError("column descriptors are not sorted by tag");
         if (size_t(c.ibData) + c.cbData > lay.rgib[2]) throw ReadError("column " + hex(c.tag) + " lies outside the row data");

@@ -33,13 +33,6 @@ private:
     SubnodeMap subnodes_;
 };
 
-// Property types this reader understands beyond those pst::PropType names.
-inline constexpr uint16_t kTypeMvString8 = 0x101E;
-inline constexpr uint16_t kTypeMvFloat = 0x1004;
-inline constexpr uint16_t kTypeMvDouble = 0x1005;
-inline constexpr uint16_t kTypeMvCurrency = 0x1006;
-inline constexpr uint16_t kTypeMvAppTime = 0x1007;
-
 // Size of a fixed-size value, or 0 when the type is stored by reference.
 inline size_t fixedSize(uint16_t type) { return fixedValueSize(static_cast<PropType>(type)); }
 // A value from its stored bytes; unknown types come back as raw Bytes.

@@ -35,19 +35,19 @@ NamedMap decodeNamedMap(const std::vector<Property>& props) {
             name.propertySet = format::PS_PUBLIC_STRINGS;
         else if (guidIndex >= 3) {
             size_t g = size_t(guidIndex - 3) * 16;
-            if (g + 16 > guids.size()) throw ReadError("named property " + hex(0x8000 + index) + " refers past the GUID stream");
+            if (g + 16 > guids.size()) throw ReadError("named property " + hex(kFirstNamedPropertyId + index) + " refers past the GUID stream");
             std::memcpy(name.propertySet.data(), guids.data() + g, 16);
         }
         if (isString) {
             uint32_t len = u32(strings, idOrOffset);
             if (size_t(idOrOffset) + 4 + len > strings.size() || len % 2 != 0)
-                throw ReadError("named property " + hex(0x8000 + index) + " name lies outside the string stream");
+                throw ReadError("named property " + hex(kFirstNamedPropertyId + index) + " name lies outside the string stream");
             name.name.resize(len / 2);
             std::memcpy(name.name.data(), strings.data() + idOrOffset + 4, len);
         } else {
             name.lid = idOrOffset;
         }
-        uint32_t id = 0x8000u + index;
+        uint32_t id = kFirstNamedPropertyId + index;
         if (id > 0xFFFF) throw ReadError("named property index " + std::to_string(index) + " is out of range");
         if (!map.byId.emplace(static_cast<uint16_t>(id), name).second)
             throw ReadError("named property " + hex(id) + " appears twice in the map");

@@ -44,8 +44,8 @@ HeaderInfo parseHeader(std::span<const uint8_t> d) {
         h.nbt = {u64(d, r + fmt::kRootBrefNbt), u64(d, r + fmt::kRootBrefNbt + 8)};
         h.bbt = {u64(d, r + fmt::kRootBrefBbt), u64(d, r + fmt::kRootBrefBbt + 8)};
         h.amapValid = u8(d, r + fmt::kRootAMapValid);
-        h.rgbFmAllFF = std::all_of(d.begin() + fmt::kHdrRgbFM, d.begin() + fmt::kHdrRgbFM + 128, [](uint8_t b) { return b == 0xFF; });
-        h.rgbFpAllFF = std::all_of(d.begin() + fmt::kHdrRgbFP, d.begin() + fmt::kHdrRgbFP + 128, [](uint8_t b) { return b == 0xFF; });
+        h.rgbFmAllFF = std::all_of(d.begin() + fmt::kHdrRgbFM, d.begin() + fmt::kHdrRgbFM + fmt::kHdrFreeMapBytes, [](uint8_t b) { return b == 0xFF; });
+        h.rgbFpAllFF = std::all_of(d.begin() + fmt::kHdrRgbFP, d.begin() + fmt::kHdrRgbFP + fmt::kHdrFreeMapBytes, [](uint8_t b) { return b == 0xFF; });
         h.sentinel = u8(d, fmt::kHdrSentinel);
         h.cryptMethod = u8(d, fmt::kHdrCryptMethod);
         h.bidNextB = u64(d, fmt::kHdrBidNextB);
@@ -65,8 +65,8 @@ HeaderInfo parseHeader(std::span<const uint8_t> d) {
         h.nbt = {u32(d, r + fmt::kAnsiRootBrefNbt), u32(d, r + fmt::kAnsiRootBrefNbt + 4)};
         h.bbt = {u32(d, r + fmt::kAnsiRootBrefBbt), u32(d, r + fmt::kAnsiRootBrefBbt + 4)};
         h.amapValid = u8(d, r + fmt::kAnsiRootAMapValid);
-        h.rgbFmAllFF = std::all_of(d.begin() + fmt::kAnsiHdrRgbFM, d.begin() + fmt::kAnsiHdrRgbFM + 128, [](uint8_t b) { return b == 0xFF; });
-        h.rgbFpAllFF = std::all_of(d.begin() + fmt::kAnsiHdrRgbFP, d.begin() + fmt::kAnsiHdrRgbFP + 128, [](uint8_t b) { return b == 0xFF; });
+        h.rgbFmAllFF = std::all_of(d.begin() + fmt::kAnsiHdrRgbFM, d.begin() + fmt::kAnsiHdrRgbFM + fmt::kHdrFreeMapBytes, [](uint8_t b) { return b == 0xFF; });
+        h.rgbFpAllFF = std::all_of(d.begin() + fmt::kAnsiHdrRgbFP, d.begin() + fmt::kAnsiHdrRgbFP + fmt::kHdrFreeMapBytes, [](uint8_t b) { return b == 0xFF; });
         h.sentinel = u8(d, fmt::kAnsiHdrSentinel);
         h.cryptMethod = u8(d, fmt::kAnsiHdrCryptMethod);
     } else {

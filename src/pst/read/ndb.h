@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "pst/format/bref.h"
+#include "pst/format/constants.h"
 #include "pst/read/file_view.h"
 
 namespace pst::read {
@@ -57,17 +58,17 @@ HeaderInfo parseHeader(std::span<const uint8_t> header);
 // Sizes that differ between the two formats.
 struct Layout {
     bool unicode = true;
-    size_t pageTrailer() const { return unicode ? 16 : 12; }
-    size_t blockTrailer() const { return unicode ? 16 : 12; }
-    size_t bidSize() const { return unicode ? 8 : 4; }
-    size_t btEntriesSize() const { return unicode ? 488 : 496; }
-    size_t btEntrySize() const { return unicode ? 24 : 12; }
-    size_t nbtEntrySize() const { return unicode ? 32 : 16; }
-    size_t bbtEntrySize() const { return unicode ? 24 : 12; }
-    size_t slEntrySize() const { return unicode ? 24 : 12; }
-    size_t siEntrySize() const { return unicode ? 16 : 8; }
-    size_t sblockHeader() const { return unicode ? 8 : 4; }
-    size_t maxBlockData() const { return 8192 - blockTrailer(); }
+    size_t pageTrailer() const { return unicode ? format::kPageTrailerSize : format::kAnsiPageTrailerSize; }
+    size_t blockTrailer() const { return unicode ? format::kBlockTrailerSize : format::kAnsiBlockTrailerSize; }
+    size_t bidSize() const { return unicode ? sizeof(uint64_t) : sizeof(uint32_t); }
+    size_t btEntriesSize() const { return unicode ? format::kBtEntriesSize : format::kAnsiBtEntriesSize; }
+    size_t btEntrySize() const { return unicode ? format::kBtEntrySize : format::kAnsiBtEntrySize; }
+    size_t nbtEntrySize() const { return unicode ? format::kNbtEntrySize : format::kAnsiNbtEntrySize; }
+    size_t bbtEntrySize() const { return unicode ? format::kBbtEntrySize : format::kAnsiBbtEntrySize; }
+    size_t slEntrySize() const { return unicode ? format::kSlEntrySize : format::kAnsiSlEntrySize; }
+    size_t siEntrySize() const { return unicode ? format::kSiEntrySize : format::kAnsiSiEntrySize; }
+    size_t sblockHeader() const { return unicode ? format::kSBlockHeaderSize : format::kAnsiSBlockHeaderSize; }
+    size_t maxBlockData() const { return format::kMaxBlockSize - blockTrailer(); }
 };
 
 struct PageTrailer {
@@ -123,8 +124,8 @@ struct SubnodeLeaf {
 };
 using SubnodeMap = std::map<uint32_t, SubnodeLeaf>;
 
-inline constexpr uint64_t bidKey(uint64_t bid) { return bid & ~uint64_t(1); }  // reserved bit ignored
-inline constexpr bool bidInternal(uint64_t bid) { return (bid & 2) != 0; }
+inline constexpr uint64_t bidKey(uint64_t bid) { return bid & ~format::kBidReservedBit; }  // reserved bit ignored
+inline constexpr bool bidInternal(uint64_t bid) { return (bid & format::kBidInternalBit) != 0; }
 
 class Ndb {
 public:

@@ -189,7 +189,7 @@ private:
         if (depth > 32) throw ReadError("embedded messages nest deeper than 32 levels");
         MessageContent m;
         for (auto& p : readPc(node)) {
-            if (tagId(p.tag) >= 0x8000) {
+            if (tagId(p.tag) >= kFirstNamedPropertyId) {
                 if (auto name = namedPropertyName(tagId(p.tag))) {
                     m.named.push_back({*name, tagType(p.tag), std::move(p.value)});
                     continue;
