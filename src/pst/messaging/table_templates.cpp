@@ -17,8 +17,8 @@ std::vector<PropTag> contentsTableColumns() {
             PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS, PR_MESSAGE_SIZE, PR_MSG_STATUS, PR_REPL_ITEMID, PR_REPL_CHANGENUM,
             PR_REPL_VERSIONHISTORY, PR_REPL_FLAGS, PR_REPL_COPIEDFROM_VERSIONHISTORY, PR_REPL_COPIEDFROM_ITEMID,
             PR_ITEM_TEMPORARY_FLAGS, PR_LAST_MODIFICATION_TIME, PR_SECURE_SUBMIT_FLAGS, PR_LTP_ROW_ID, PR_LTP_ROW_VER,
-            // beyond the required set: what a mail view sorts and shows
-            PR_CHANGE_KEY, PR_SENDER_NAME_W, PR_CREATION_TIME, PR_HASATTACH};
+            // beyond the required set, as Outlook's own template has it
+            PR_CHANGE_KEY};
 }
 
 std::vector<PropTag> assocContentsTableColumns() {
