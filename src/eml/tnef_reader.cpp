@@ -5,6 +5,7 @@
 #include "eml/charset.h"
 #include "eml/code_pages.h"
 #include "pst/format/property_tags.h"
+#include "util/utf.h"
 
 namespace eml {
 
@@ -70,8 +71,7 @@ private:
 };
 
 std::u16string utf16le(std::span<const uint8_t> bytes) {
-    std::u16string out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+    std::u16string out = quillmere::fromUtf16Le(bytes);
     while (!out.empty() && out.back() == 0) out.pop_back();
     return out;
 }

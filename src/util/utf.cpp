@@ -124,4 +124,13 @@ std::u16string withoutUnpairedSurrogates(std::u16string_view utf16)
     return out;
 }
 
+std::u16string fromUtf16Le(std::span<const uint8_t> bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        out.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+    return out;
+}
+
 }  // namespace quillmere

@@ -12,6 +12,8 @@
 // pass through withoutUnpairedSurrogates, which swaps every unpaired surrogate
 // for U+FFFD so the result is well-formed UTF-16.
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,9 @@ namespace quillmere {
 
 std::u16string toUtf16(std::string_view utf8);
 std::string toUtf8(std::u16string_view utf16);
+// UTF-16 text stored as little-endian bytes (as the store and TNEF keep it);
+// a trailing odd byte is dropped.
+std::u16string fromUtf16Le(std::span<const uint8_t> bytes);
 
 std::u16string withoutUnpairedSurrogates(std::u16string_view utf16);
 

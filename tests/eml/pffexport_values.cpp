@@ -6,6 +6,7 @@
 #include "independent_readers.h"
 #include "pffexport_item_values.h"
 #include "process.h"
+#include "util/utf.h"
 
 namespace eml::test {
 
@@ -26,12 +27,6 @@ std::vector<std::vector<DumpedValue>> parseDump(const fs::path& file) {
 }
 
 }  // namespace
-
-std::u16string utf16Of(const std::vector<uint8_t>& bytes) {
-    std::u16string out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
-    return out;
-}
 
 const DumpedValue* DumpedItem::find(uint32_t id, uint32_t type) const {
     for (const auto& set : sets)
@@ -54,7 +49,7 @@ const DumpedValue* DumpedItem::findName(const std::string& name) const {
 std::optional<std::u16string> DumpedItem::text(uint32_t id) const {
     auto* v = find(id, 0x1F);
     if (!v) return std::nullopt;
-    return utf16Of(v->bytes);
+    return quillmere::fromUtf16Le(v->bytes);
 }
 
 PffexportDump dumpWithPffexport(const fs::path& pst, const fs::path& target) {

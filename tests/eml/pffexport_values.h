@@ -39,6 +39,4 @@ struct PffexportDump {
 // Runs "pffexport -m all -d -f all" on the store into `target`.
 PffexportDump dumpWithPffexport(const std::filesystem::path& pst, const std::filesystem::path& target);
 
-std::u16string utf16Of(const std::vector<uint8_t>& bytes);
-
 }  // namespace eml::test

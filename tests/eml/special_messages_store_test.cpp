@@ -18,6 +18,7 @@
 #include "pst/format/property_sets.h"
 #include "pst/read/pst_reader.h"
 #include "pst/store.h"
+#include "util/utf.h"
 #include "invitation_messages.h"
 #include "winmail_messages.h"
 
@@ -136,7 +137,7 @@ TEST_F(SpecialMessagesStore, WinmailArrivesUnpacked) {
     EXPECT_EQ(item->text(0x0C1A), u"Anna Berg");
     auto* dumpedAccount = item->findLid(0x8580);
     ASSERT_TRUE(dumpedAccount);
-    EXPECT_EQ(utf16Of(dumpedAccount->bytes), u"Work account");
+    EXPECT_EQ(quillmere::fromUtf16Le(dumpedAccount->bytes), u"Work account");
     EXPECT_TRUE(item->findName("Keywords"));
     EXPECT_TRUE(fs::exists(item->dir / "Message.html"));
     EXPECT_TRUE(fs::exists(item->dir / "Attachments" / "1_Quarterly figures 2026.xlsx") ||
@@ -178,7 +179,7 @@ TEST_F(SpecialMessagesStore, MeetingRequestArrivesValueByValue) {
     }
     // [MS-OXPROPS] PidLidLocation; [MS-OXOCAL] 2.2.1.27 PidLidGlobalObjectId.
     ASSERT_TRUE(item->findLid(0x8208));
-    EXPECT_EQ(utf16Of(item->findLid(0x8208)->bytes), u"Room 4.12");
+    EXPECT_EQ(quillmere::fromUtf16Le(item->findLid(0x8208)->bytes), u"Room 4.12");
     ASSERT_TRUE(item->findLid(0x0003));
     auto* goid = sent.findNamed(pst::NamedPropertyName::byLid(pst::format::PSETID_Meeting, 0x0003));
     EXPECT_EQ(item->findLid(0x0003)->bytes, std::get<pst::Bytes>(*goid));

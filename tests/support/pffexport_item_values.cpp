@@ -12,9 +12,7 @@ namespace test_readers {
 namespace {
 
 std::string utf16leToUtf8(const uint8_t* data, size_t size) {
-    std::u16string text;
-    for (size_t i = 0; i + 1 < size; i += 2) text.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
-    return quillmere::toUtf8(text);
+    return quillmere::toUtf8(quillmere::fromUtf16Le({data, size}));
 }
 
 std::string afterColon(const std::string& line) {

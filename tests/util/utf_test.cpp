@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+using quillmere::fromUtf16Le;
 using quillmere::toUtf16;
 using quillmere::toUtf8;
 using quillmere::withoutUnpairedSurrogates;
@@ -43,4 +46,12 @@ TEST(Utf, UnpairedSurrogatesAreReplacedForDisplayAndStore)
     EXPECT_EQ(toUtf8(std::u16string(1, char16_t(0xDC10))), "\xEF\xBF\xBD") << "below the escaped-byte range";
     EXPECT_EQ(withoutUnpairedSurrogates(u"a\xDCE9" u"b\U0001F4E7"), u"a\uFFFDb\U0001F4E7");
     EXPECT_EQ(withoutUnpairedSurrogates(std::u16string(1, char16_t(0xD83D))), u"\uFFFD");
+}
+
+TEST(Utf, LittleEndianBytesBecomeTextWithPairsKeptAndAnOddByteDropped)
+{
+    const std::vector<uint8_t> bytes = {'A', 0, 0xE9, 0, 0x3D, 0xD8, 0x00, 0xDE, 0x41};
+    EXPECT_EQ(fromUtf16Le(bytes), u"A\u00E9\U0001F600");
+    EXPECT_EQ(fromUtf16Le({}), u"");
+    EXPECT_EQ(toUtf8(fromUtf16Le(bytes)), "A\xC3\xA9\xF0\x9F\x98\x80");
 }

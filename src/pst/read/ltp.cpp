@@ -6,6 +6,7 @@
 
 #include "pst/format/heap.h"
 #include "pst/read/bytes.h"
+#include "util/utf.h"
 
 namespace pst::read {
 using namespace format;
@@ -33,8 +34,7 @@ std::vector<uint8_t> NodeData::hnid(uint32_t hnid) const {
 namespace {
 
 std::u16string utf16(std::span<const uint8_t> b) {
-    std::u16string s(b.size() / 2, u'\0');
-    if (!s.empty()) std::memcpy(s.data(), b.data(), s.size() * 2);
+    std::u16string s = quillmere::fromUtf16Le(b);
     while (!s.empty() && s.back() == u'\0') s.pop_back();
     return s;
 }
