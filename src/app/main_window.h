@@ -72,9 +72,9 @@ public:
     // run's closing message names them.
     std::vector<conversion::ListingFailure> unlistedFolders;
 
-    // Finds an Outlook folder by a path of folder names separated by "",
-    // from above all stores when it begins with "". Takes the names off the
-    // front of `path`; none for "". Throws when a name is not there.
+    // Finds an Outlook folder by a path of folder names separated by "\",
+    // from above all stores when it begins with "\". Takes the names off the
+    // front of `path`; none for "\". Throws when a name is not there.
     std::shared_ptr<conversion::outlook::Folder> OpenMAPIFolder(std::u16string& path);
     // The store components the conversion creates its objects from (tests
     // remove classes from it to stand for a missing component).

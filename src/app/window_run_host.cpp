@@ -21,7 +21,7 @@ void WindowRunHost::setCurrentDbxCaption(const std::u16string& text) {
     window_.LblCurrentDBX->setText(QString::fromStdU16String(text));
 }
 
-void WindowRunHost::setProgessCurrentCaption(const std::u16string& text) {
+void WindowRunHost::setProgressCurrentCaption(const std::u16string& text) {
     window_.LblProgessCurrent->setText(QString::fromStdU16String(text));
 }
 

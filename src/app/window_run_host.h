@@ -21,7 +21,7 @@ public:
     std::u16string currentCellText() const override;
     std::u16string rowText(int row) const override;
     void setCurrentDbxCaption(const std::u16string& text) override;
-    void setProgessCurrentCaption(const std::u16string& text) override;
+    void setProgressCurrentCaption(const std::u16string& text) override;
     void setProgressRange(float minimum, float maximum) override;
     // The bar shows whole percents; the exact value stays on the bar as the
     // property "exactValue".

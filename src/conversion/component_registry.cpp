@@ -8,10 +8,6 @@ void ComponentRegistry::registerClass(const std::string& className, Factory fact
 
 void ComponentRegistry::unregisterClass(const std::string& className) { factories_.erase(className); }
 
-bool ComponentRegistry::isRegistered(const std::string& className) const {
-    return factories_.count(className) != 0;
-}
-
 std::shared_ptr<ComObject> ComponentRegistry::createObject(const std::string& className) const {
     auto it = factories_.find(className);
     if (it == factories_.end()) throw ComponentError("Cannot create object of class " + className + ": the component is not installed");

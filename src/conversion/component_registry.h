@@ -30,7 +30,6 @@ public:
 
     void registerClass(const std::string& className, Factory factory);
     void unregisterClass(const std::string& className);
-    bool isRegistered(const std::string& className) const;
 
     // A new object of the class; throws ComponentError when the class is
     // not registered.

@@ -101,7 +101,7 @@ void ConversionRun::importRow(int r, int rows) {
     host_.showDetails(u"Details : Converting - (" + fromUtf8(std::to_string(r + 1)) + u" of " +
                       fromUtf8(std::to_string(rows)) + u") file(s)");
     host_.setCurrentDbxCaption(u"Converting Messages... from (" + folderPath + u")");
-    host_.setProgessCurrentCaption(afterDrive);
+    host_.setProgressCurrentCaption(afterDrive);
     const int rowsNow = host_.rowCount();
     host_.setProgressValue(static_cast<float>(static_cast<double>(r + 1) / rowsNow * 100.0));
 }

@@ -76,8 +76,6 @@ std::shared_ptr<RDOStore> RDOStores::GetStoreFromID(const std::u16string& entryI
     return std::make_shared<RDOStore>(entry);
 }
 
-int RDOStores::Count() const { return static_cast<int>(session_.profile_->stores().size()); }
-
 std::u16string RDOStore::EntryID() const {
     store_->open();
     return store_->entryId;

@@ -57,7 +57,6 @@ public:
     // RDOStore::PstPath), adds it to the profile and returns the store.
     std::shared_ptr<RDOStore> AddPSTStore(const std::u16string& path, int format, const std::u16string& displayName);
     std::shared_ptr<RDOStore> GetStoreFromID(const std::u16string& entryId);
-    int Count() const;
 
 private:
     RDOSession& session_;

@@ -36,7 +36,7 @@ public:
     virtual std::u16string rowText(int row) const = 0;
 
     virtual void setCurrentDbxCaption(const std::u16string& text) = 0;       // LblCurrentDBX
-    virtual void setProgessCurrentCaption(const std::u16string& text) = 0;   // LblProgessCurrent
+    virtual void setProgressCurrentCaption(const std::u16string& text) = 0;   // LblProgessCurrent
     virtual void setProgressRange(float minimum, float maximum) = 0;         // ProgressBar1
     virtual void setProgressValue(float value) = 0;
     virtual void setConvertEnabled(bool enabled) = 0;                        // CmdExtractDBX

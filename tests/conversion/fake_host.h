@@ -32,7 +32,7 @@ public:
 class FakeHost : public conversion::RunHost {
 public:
     struct RowView {
-        std::u16string currentDbx, progessCurrent;
+        std::u16string currentDbx, progressCurrent;
         float progress;
     };
 
@@ -51,14 +51,14 @@ public:
         currentDbx = text;
         captions.push_back(text);
     }
-    void setProgessCurrentCaption(const std::u16string& text) override { progessCurrent = text; }
+    void setProgressCurrentCaption(const std::u16string& text) override { progressCurrent = text; }
     void setProgressRange(float minimum, float maximum) override {
         progressMin = minimum;
         progressMax = maximum;
     }
     void setProgressValue(float value) override {
         progress = value;
-        perRow.push_back({currentDbx, progessCurrent, value});
+        perRow.push_back({currentDbx, progressCurrent, value});
     }
     void setConvertEnabled(bool enabled) override { convertEnabled = enabled; }
     void showDetails(const std::u16string& text) override { details.push_back(text); }
@@ -68,7 +68,7 @@ public:
     ScriptedPrompts prompts_;
     std::vector<std::u16string> rows{u""};
     int currentRow = -1, currentColumn = -1;
-    std::u16string currentDbx = u"Converting Messages...", progessCurrent = u"Messages not initialized yet...";
+    std::u16string currentDbx = u"Converting Messages...", progressCurrent = u"Messages not initialized yet...";
     float progressMin = -1, progressMax = -1, progress = 0;
     bool convertEnabled = true;
     std::vector<std::u16string> captions, details;

@@ -138,9 +138,9 @@ TEST_F(RunTest, LabelsAndProgressFollowEachRow) {
     EXPECT_EQ(host.perRow[1].progress, 66.666664f);
     EXPECT_EQ(host.perRow[2].progress, 100.0f);
     EXPECT_EQ(host.perRow[0].currentDbx, u"Converting Messages... from (Users\\ann\\Inbox)");
-    EXPECT_EQ(host.perRow[0].progessCurrent, u"\\Users\\ann\\Inbox\\a.eml");
+    EXPECT_EQ(host.perRow[0].progressCurrent, u"\\Users\\ann\\Inbox\\a.eml");
     EXPECT_EQ(host.perRow[2].currentDbx, u"Converting Messages... from (Archive)");
-    EXPECT_EQ(host.perRow[2].progessCurrent, u"\\Archive\\c.eml");
+    EXPECT_EQ(host.perRow[2].progressCurrent, u"\\Archive\\c.eml");
     EXPECT_EQ(host.details.back(), u"Details : Converting - (3 of 3) file(s)");
     EXPECT_EQ(host.captions.front(), u"Reading File System Folders...   (Users\\ann\\Inbox)");
     EXPECT_NE(std::find(host.captions.begin(), host.captions.end(), u"Preparing Email Folders... (Archive)"),
@@ -157,7 +157,7 @@ TEST_F(RunTest, PlatformPathsMirrorTheirFoldersBelowRoot) {
     auto report = convert();
     ASSERT_EQ(report.outcome, RunReport::Outcome::Finished);
     EXPECT_EQ(store().creationOrder.back(), u"home\\ann\\Mail\\Inbox");
-    EXPECT_EQ(host.perRow[0].progessCurrent, u"/home/ann/Mail/Inbox/a.eml");
+    EXPECT_EQ(host.perRow[0].progressCurrent, u"/home/ann/Mail/Inbox/a.eml");
 }
 
 TEST_F(RunTest, FoldersDifferingOnlyInCaseShareOneFolder) {

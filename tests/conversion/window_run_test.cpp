@@ -28,7 +28,7 @@ namespace {
 using testing_support::sampleMessage;
 
 struct RowSeen {
-    QString currentDbx, progessCurrent;
+    QString currentDbx, progressCurrent;
     float exact;
     int value;
 };
@@ -110,7 +110,7 @@ TEST_F(WindowRunTest, RunWritesTheFolderChainAndEveryMessageReadWithLabelsRowByR
     EXPECT_EQ(window->ProgressBar1->value(), 100);
     for (int r = 0; r < 3; ++r) {
         const QString file = QString::fromStdU16String(window->grdFiles1->textMatrix(r, 0).toStdU16String());
-        EXPECT_EQ(rows[r].progessCurrent, file);
+        EXPECT_EQ(rows[r].progressCurrent, file);
         QString folder = QString::fromStdString(fs::path(file.toStdString()).parent_path().relative_path().generic_string());
         folder.replace('/', '\\');
         EXPECT_EQ(rows[r].currentDbx, "Converting Messages... from (" + folder + ")");

@@ -23,7 +23,7 @@ void TerminalHost::setCurrentDbxCaption(const std::u16string& text) { progress_.
 
 void TerminalHost::setProgressValue(float value) {
     // The run sets the value once per row, after the row's labels.
-    progress_.message(row_ + 1, rowCount(), toUtf8(progessCurrent_));
+    progress_.message(row_ + 1, rowCount(), toUtf8(progressCurrent_));
 }
 
 }  // namespace conversion::headless

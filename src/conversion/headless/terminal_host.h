@@ -40,7 +40,7 @@ public:
     std::u16string currentCellText() const override { return rows_.at(row_); }
     std::u16string rowText(int row) const override { return rows_.at(row); }
     void setCurrentDbxCaption(const std::u16string& text) override;
-    void setProgessCurrentCaption(const std::u16string& text) override { progessCurrent_ = text; }
+    void setProgressCurrentCaption(const std::u16string& text) override { progressCurrent_ = text; }
     void setProgressRange(float minimum, float maximum) override {}
     void setProgressValue(float value) override;
     void setConvertEnabled(bool enabled) override {}
@@ -55,7 +55,7 @@ private:
     ProgressLine& progress_;
     const std::atomic<bool>& interrupted_;
     int row_ = 0;
-    std::u16string progessCurrent_;
+    std::u16string progressCurrent_;
     std::vector<std::u16string> folderPaths_{u""};
 };
 
