@@ -9,12 +9,13 @@ namespace eml {
 
 namespace {
 
-constexpr int64_t kUnixEpochInFileTimeSeconds = 11644473600LL;
+using pst::kFileTimeTicksPerSecond;
+using pst::kUnixEpochInFileTimeSeconds;
 
 }  // namespace
 
 pst::FileTime fileTimeFromUnix(int64_t seconds, int32_t microseconds) {
-    return {static_cast<uint64_t>((seconds + kUnixEpochInFileTimeSeconds) * 10000000LL +
+    return {static_cast<uint64_t>((seconds + kUnixEpochInFileTimeSeconds) * kFileTimeTicksPerSecond +
                                   static_cast<int64_t>(microseconds) * 10)};
 }
 

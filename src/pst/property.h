@@ -16,6 +16,8 @@ namespace pst {
 using Bytes = std::vector<uint8_t>;
 
 // FILETIME: 100-ns intervals since 1601-01-01 UTC.
+inline constexpr int64_t kFileTimeTicksPerSecond = 10'000'000;
+inline constexpr int64_t kUnixEpochInFileTimeSeconds = 11'644'473'600;  // 1970-01-01 as seconds since 1601
 struct FileTime {
     uint64_t value = 0;
     friend bool operator==(const FileTime&, const FileTime&) = default;

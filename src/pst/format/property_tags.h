@@ -201,5 +201,10 @@ inline constexpr int32_t ATT_MHTML_REF = 0x0004;
 inline constexpr int32_t DT_MAILUSER = 0;
 inline constexpr int32_t RECIP_SENDABLE = 0x0001;
 inline constexpr int32_t BODY_PLAIN = 1, BODY_HTML = 3;  // PR_NATIVE_BODY_INFO
+// PR_VALID_FOLDER_MASK: which of the store's special folder entry ids hold.
+inline constexpr int32_t FOLDER_IPM_SUBTREE_VALID = 0x01, FOLDER_IPM_INBOX_VALID = 0x02,
+                         FOLDER_IPM_OUTBOX_VALID = 0x04, FOLDER_IPM_WASTEBASKET_VALID = 0x08,
+                         FOLDER_IPM_SENTMAIL_VALID = 0x10, FOLDER_VIEWS_VALID = 0x20,
+                         FOLDER_COMMON_VIEWS_VALID = 0x40, FOLDER_FINDER_VALID = 0x80;
 
 }  // namespace pst::tags

@@ -48,7 +48,8 @@ auto guarded(F&& f) -> decltype(f()) {
 FileTime fileTimeNow() {
     using namespace std::chrono;
     auto since1970 = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
-    return FileTime{static_cast<uint64_t>(since1970) * 10 + 116444736000000000ull};
+    constexpr int64_t kTicksPerMicrosecond = kFileTimeTicksPerSecond / 1'000'000;
+    return FileTime{static_cast<uint64_t>((since1970 + kUnixEpochInFileTimeSeconds * 1'000'000) * kTicksPerMicrosecond)};
 }
 
 Bytes newProviderUid() {
@@ -58,8 +59,8 @@ Bytes newProviderUid() {
     return uid;
 }
 
-// FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_WASTEBASKET_VALID | FOLDER_FINDER_VALID
-constexpr int32_t kValidFolderMask = 0x89;
+constexpr int32_t kValidFolderMask =
+    tags::FOLDER_IPM_SUBTREE_VALID | tags::FOLDER_IPM_WASTEBASKET_VALID | tags::FOLDER_FINDER_VALID;
 // The value Outlook's own new stores carry.
 constexpr int32_t kLatestPstEnsure = 0xE000D;
 
