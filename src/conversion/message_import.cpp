@@ -14,8 +14,8 @@ using pst::tags::MSGFLAG_READ;
 using pst::tags::PR_MESSAGE_FLAGS;
 
 int32_t importedMessageFlags(const std::vector<int32_t>& existingFlags, bool hasAttachments) {
-    // The import knows which attachments the user sees (inline pictures are
-    // not counted); without its word the attachment table decides.
+    // The store sets the has-attachment bit from the attachments it writes,
+    // whatever is given here.
     if (!existingFlags.empty()) return existingFlags.front() | MSGFLAG_READ;
     return MSGFLAG_READ | (hasAttachments ? MSGFLAG_HASATTACH : 0);
 }
