@@ -191,6 +191,7 @@ inline constexpr int32_t FOLLOWUP_FLAGGED = 2;     // PR_FLAG_STATUS
 inline constexpr int32_t FOLLOWUP_ICON_RED = 6;    // PR_FOLLOWUP_ICON, the colour of a new flag
 inline constexpr int32_t TODO_TIME_FLAGGED = 0x1;  // PR_TODO_ITEM_FLAGS
 inline constexpr int32_t MAPI_TO = 1, MAPI_CC = 2, MAPI_BCC = 3;
+inline constexpr int32_t RECIPIENT_TYPE_MASK = 0x0F;  // PR_RECIPIENT_TYPE without MAPI_P1, MAPI_SUBMITTED
 inline constexpr int32_t IMPORTANCE_LOW = 0, IMPORTANCE_NORMAL = 1, IMPORTANCE_HIGH = 2;
 inline constexpr int32_t PRIO_NONURGENT = -1, PRIO_NORMAL = 0, PRIO_URGENT = 1;
 inline constexpr int32_t SENSITIVITY_NONE = 0, SENSITIVITY_PERSONAL = 1, SENSITIVITY_PRIVATE = 2,

@@ -52,7 +52,7 @@ std::u16string joinNames(const std::vector<RecipientRow>& recipients, int32_t ty
         if (!t || !n) continue;
         auto* tv = std::get_if<int32_t>(&t->value);
         auto* nv = std::get_if<std::u16string>(&n->value);
-        if (!tv || !nv || (*tv & 0x0F) != type) continue;
+        if (!tv || !nv || (*tv & tags::RECIPIENT_TYPE_MASK) != type) continue;
         if (!out.empty()) out += u"; ";
         out += *nv;
     }
@@ -106,7 +106,7 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
         std::vector<Property> row = message.recipients[i].props;
         row.push_back({tags::PR_ROWID, int32_t(i)});
         if (!findIn(row, tags::PR_OBJECT_TYPE)) row.push_back({tags::PR_OBJECT_TYPE, tags::MAPI_MAILUSER});
-        if (!findIn(row, tags::PR_DISPLAY_TYPE)) row.push_back({tags::PR_DISPLAY_TYPE, int32_t(0)});
+        if (!findIn(row, tags::PR_DISPLAY_TYPE)) row.push_back({tags::PR_DISPLAY_TYPE, tags::DT_MAILUSER});
         if (!findIn(row, tags::PR_RESPONSIBILITY)) row.push_back({tags::PR_RESPONSIBILITY, false});
         row.push_back({tags::PR_LTP_ROW_VER, int32_t(1)});
         for (auto& p : row) size += valueSize(p);
@@ -139,9 +139,9 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
     addComputed(tags::PR_CREATION_TIME, now_);
     addComputed(tags::PR_LAST_MODIFICATION_TIME, now_);
     addComputed(tags::PR_SEARCH_KEY, randomKey());
-    addComputed(tags::PR_DISPLAY_TO_W, joinNames(message.recipients, 1));
-    addComputed(tags::PR_DISPLAY_CC_W, joinNames(message.recipients, 2));
-    addComputed(tags::PR_DISPLAY_BCC_W, joinNames(message.recipients, 3));
+    addComputed(tags::PR_DISPLAY_TO_W, joinNames(message.recipients, tags::MAPI_TO));
+    addComputed(tags::PR_DISPLAY_CC_W, joinNames(message.recipients, tags::MAPI_CC));
+    addComputed(tags::PR_DISPLAY_BCC_W, joinNames(message.recipients, tags::MAPI_BCC));
     addComputed(tags::PR_MSG_STATUS, int32_t(0));
 
     int32_t flags = 0;
@@ -151,7 +151,8 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
     else flags &= ~tags::MSGFLAG_HASATTACH;
     Property flagProp{tags::PR_MESSAGE_FLAGS, flags};
     Property hasAttach{tags::PR_HASATTACH, !message.attachments.empty()};
-    size += 4 + 1 + 4;
+    for (auto* p : {&flagProp, &hasAttach}) size += valueSize(*p);
+    size += fixedValueSize(PropType::Int32);  // PR_MESSAGE_SIZE itself
     out.size = static_cast<uint32_t>(std::min<uint64_t>(size, INT32_MAX));
     Property sizeProp{tags::PR_MESSAGE_SIZE, int32_t(out.size)};
     for (auto* p : {&flagProp, &hasAttach, &sizeProp}) {
