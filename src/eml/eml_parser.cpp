@@ -233,12 +233,15 @@ public:
     size_t size() const { return size_; }
     std::string_view text() const { return {reinterpret_cast<const char*>(data_), size_}; }
 
-    // The scan has passed `at`.
+    // The scan has passed `at`. The pages are handed back a few megabytes
+    // behind it: the kernel maps a large page-cache folio whole when any of
+    // its pages is touched, which would bring back pages just handed back.
     void passed(size_t at) {
         constexpr size_t kRelease = 16u << 20;
-        if (at < released_ + kRelease) return;
-        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        size_t end = at / page * page;
+        constexpr size_t kBehind = 4u << 20;
+        constexpr size_t kFolio = 2u << 20;
+        if (at < released_ + kRelease + kBehind) return;
+        size_t end = (at - kBehind) / kFolio * kFolio;
         madvise(const_cast<uint8_t*>(data_) + released_, end - released_, MADV_DONTNEED);
         released_ = end;
     }

@@ -181,3 +181,29 @@ TEST_F(LargeAttachmentTest, ConvertsInBoundedMemoryAndEveryReaderGetsTheBytesBac
     }
 }
 #endif
+
+#ifdef QUILLMERE_CONVERTER
+TEST_F(LargeAttachmentTest, DamageFoundWhileAnAttachmentIsStreamedIsReportedAsAWarning) {
+    // Past the size read whole, with base64 cut one letter into its last group.
+    std::string data;
+    for (int i = 0; data.size() < (9u << 20); ++i) data += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2\r\n";
+    write("Mail/damaged.eml", "From: ann@example.org\r\nSubject: damaged\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n"
+                              "MIME-Version: 1.0\r\nContent-Type: application/octet-stream; name=\"cut.bin\"\r\n"
+                              "Content-Transfer-Encoding: base64\r\n\r\n" + data + "Q\r\n");
+    std::string command = "cd '" + base.string() + "' && '" QUILLMERE_CONVERTER "' src out 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    int status = pclose(pipe);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << output;
+    EXPECT_NE(output.find("1 with warnings"), std::string::npos) << output;
+    std::string report;
+    for (auto& entry : fs::directory_iterator(base / "out"))
+        if (entry.path().extension() == ".txt") {
+            std::ifstream in(entry.path());
+            report.assign(std::istreambuf_iterator<char>(in), {});
+        }
+    EXPECT_NE(report.find("the base64 data of a part is damaged at its end"), std::string::npos) << report;
+}
+#endif
