@@ -30,6 +30,13 @@ std::string hex(uint32_t v) {
     return s.str();
 }
 
+template <class... Parts>
+std::string text(const Parts&... parts) {
+    std::ostringstream s;
+    (s << ... << parts);
+    return s.str();
+}
+
 std::string bytesText(const std::vector<uint8_t>& b) {
     std::ostringstream s;
     s << b.size() << " bytes";
@@ -45,10 +52,10 @@ std::string describe(const PropValue& v) {
     if (auto* t = std::get_if<std::u16string>(&v)) {
         std::string ascii;
         for (char16_t c : *t) ascii += c < 0x80 ? char(c) : '?';
-        return "\"" + ascii.substr(0, 60) + "\"";
+        return text('"', ascii.substr(0, 60), '"');
     }
     if (auto* b = std::get_if<Bytes>(&v)) return bytesText(*b);
-    if (auto* t = std::get_if<FileTime>(&v)) return "time " + std::to_string(t->value);
+    if (auto* t = std::get_if<FileTime>(&v)) return text("time ", t->value);
     return "a value";
 }
 
@@ -193,33 +200,33 @@ std::vector<Difference> compare(StoreView& ours, StoreView& theirs) {
         if (!other.count(nid)) continue;
         auto a = ours.kind(nid), b = theirs.kind(nid);
         auto pa = ours.ndb->findNode(nid)->parentNid, pb = theirs.ndb->findNode(nid)->parentNid;
-        if (pa != pb) out.push_back({Difference::NodeContent, nid, 0, "parent " + hex(pa) + ", Outlook's " + hex(pb)});
+        if (pa != pb) out.push_back({Difference::NodeContent, nid, 0, text("parent ", hex(pa), ", Outlook's ", hex(pb))});
         if (a != b) {
-            out.push_back({Difference::NodeContent, nid, 0, std::string("ours holds ") + kindName(a) + ", Outlook's " + kindName(b)});
+            out.push_back({Difference::NodeContent, nid, 0, text("ours holds ", kindName(a), ", Outlook's ", kindName(b))});
         } else if (a == NodeKind::PropertyContext) {
             auto pm = ours.properties(nid), po = theirs.properties(nid);
             for (auto& [tag, value] : po)
                 if (!pm.count(tag))
-                    out.push_back({Difference::MissingProperty, nid, tag, "lacks " + hex(tag) + " (Outlook's: " + describe(value) + ")"});
+                    out.push_back({Difference::MissingProperty, nid, tag, text("lacks ", hex(tag), " (Outlook's: ", describe(value), ")")});
             for (auto& [tag, value] : pm) {
                 auto it = po.find(tag);
                 if (it == po.end())
-                    out.push_back({Difference::ExtraProperty, nid, tag, "has " + hex(tag) + " (" + describe(value) + "), Outlook's has not"});
+                    out.push_back({Difference::ExtraProperty, nid, tag, text("has ", hex(tag), " (", describe(value), "), Outlook's has not")});
                 else if (!(it->second == value))
                     out.push_back({Difference::PropertyValue, nid, tag,
-                                   hex(tag) + " is " + describe(value) + ", Outlook's " + describe(it->second)});
+                                   text(hex(tag), " is ", describe(value), ", Outlook's ", describe(it->second))});
             }
         } else if (a == NodeKind::TableContext) {
             auto cm = ours.columns(nid), co = theirs.columns(nid);
             for (PropTag t : co)
-                if (!cm.count(t)) out.push_back({Difference::MissingColumn, nid, t, "lacks column " + hex(t)});
+                if (!cm.count(t)) out.push_back({Difference::MissingColumn, nid, t, text("lacks column ", hex(t))});
             for (PropTag t : cm)
-                if (!co.count(t)) out.push_back({Difference::ExtraColumn, nid, t, "has column " + hex(t) + ", Outlook's has not"});
+                if (!co.count(t)) out.push_back({Difference::ExtraColumn, nid, t, text("has column ", hex(t), ", Outlook's has not")});
             if (templateOf(nid) == nid && (!ours.reader->table(nid).rows.empty() || !theirs.reader->table(nid).rows.empty()))
                 out.push_back({Difference::Rows, nid, 0, "a template with rows"});
         } else if (ours.rawData(nid) != theirs.rawData(nid)) {
             out.push_back({Difference::NodeContent, nid, 0,
-                           "data " + bytesText(ours.rawData(nid)) + ", Outlook's " + bytesText(theirs.rawData(nid))});
+                           text("data ", bytesText(ours.rawData(nid)), ", Outlook's ", bytesText(theirs.rawData(nid)))});
         }
     }
     return out;
