@@ -5,5 +5,13 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 QUILLMERE_WERROR=ON "$top/scripts/build.sh"
-(cd "$top/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" "$@")
+cd "$top/build"
+export QT_QPA_PLATFORM=offscreen
+# Every test carries one of the labels fast, readers, slow (README, "Tests by label").
+if ! ctest -N -LE '^(fast|readers|slow)$' | grep -q '^Total Tests: 0$'; then
+  echo "Tests without a label:" >&2
+  ctest -N -LE '^(fast|readers|slow)$' >&2
+  exit 1
+fi
+ctest --output-on-failure -j"$(nproc)" "$@"
 "$top/scripts/check-package.sh" "$top/build"
