@@ -19,9 +19,9 @@ LAYER_OF_PATH = {
     "util/": "util",
     "selection/": "selection",
     "pst/format/": "pst/format",
-    # The value types every user of the store library shares sit at its bottom.
-    "pst/property.h": "pst/format",
-    "pst/message_content.h": "pst/format",
+    # The value types every user of the store library shares (the files
+    # directly in pst/ but its facade store.h) sit at its bottom.
+    "pst/*": "pst/format",
     "pst/ndb/": "pst/ndb",
     "pst/ltp/": "pst/ltp",
     "pst/messaging/": "pst/messaging",
@@ -63,12 +63,19 @@ SOURCE_SUFFIXES = {".h", ".hpp", ".cpp", ".cc"}
 
 
 def layer_of(relative):
+    """The layer of a file: named itself, else by its folder (the longest
+    match), else by a "folder/*" entry for the files directly in a folder."""
+    if relative in LAYER_OF_PATH:
+        return LAYER_OF_PATH[relative]
     best = None
     for prefix, layer in LAYER_OF_PATH.items():
-        if relative == prefix or (prefix.endswith("/") and relative.startswith(prefix)):
+        if prefix.endswith("/") and relative.startswith(prefix):
             if best is None or len(prefix) > len(best[0]):
                 best = (prefix, layer)
-    return best[1] if best else None
+    if best:
+        return best[1]
+    folder, _, _ = relative.rpartition("/")
+    return LAYER_OF_PATH.get(folder + "/*")
 
 
 def resolve(src, including, name):

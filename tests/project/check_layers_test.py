@@ -61,6 +61,16 @@ class CheckLayersTest(unittest.TestCase):
         self.assertIn('util/paths.cpp:1: util may not include "../selection/list.h" (selection)', result.stderr)
         self.assertNotIn("paths.cpp:2", result.stderr)
 
+    def test_the_value_types_in_pst_sit_below_the_store_facade(self):
+        with Tree({"pst/store.h": "", "pst/ltp/pc.h": "",
+                   "pst/value_source.h": '#include "pst/ltp/pc.h"\n',
+                   "pst/read/ltp.h": '#include "pst/value_source.h"\n#include "pst/store.h"\n'}) as src:
+            result = run(src)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn('pst/value_source.h:1: pst/format may not include "pst/ltp/pc.h"', result.stderr)
+        self.assertIn('pst/read/ltp.h:2: pst/read may not include "pst/store.h" (pst/messaging)', result.stderr)
+        self.assertNotIn("ltp.h:1", result.stderr)
+
     def test_higher_layers_may_use_every_layer_below(self):
         with Tree({"util/text.h": "", "pst/format/nid.h": "", "pst/property.h": "", "pst/store.h": "",
                    "eml/parser.h": '#include "pst/property.h"\n#include "pst/format/nid.h"\n#include "util/text.h"\n',
@@ -79,10 +89,12 @@ class CheckLayersTest(unittest.TestCase):
         self.assertNotIn("run.cpp:2", result.stderr)
 
     def test_a_file_outside_every_layer_or_a_missing_include_fails(self):
-        with Tree({"plugins/extra.cpp": "", "util/a.cpp": '#include "util/missing.h"\n'}) as src:
+        with Tree({"plugins/extra.cpp": "", "pst/archive/zip.cpp": "",
+                   "util/a.cpp": '#include "util/missing.h"\n'}) as src:
             result = run(src)
         self.assertEqual(result.returncode, 1)
         self.assertIn("plugins/extra.cpp: belongs to no layer", result.stderr)
+        self.assertIn("pst/archive/zip.cpp: belongs to no layer", result.stderr)
         self.assertIn('util/a.cpp:1: "util/missing.h" is no file below src/', result.stderr)
 
 
