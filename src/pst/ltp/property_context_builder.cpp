@@ -1,5 +1,7 @@
 #include "pst/ltp/property_context_builder.h"
 
+#include <bit>
+
 #include "pst/ltp/bth_builder.h"
 #include "pst/ltp/byte_writer.h"
 #include "pst/ltp/heap_builder.h"
@@ -17,6 +19,13 @@ uint64_t PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
         }
         if (auto* source = std::get_if<StreamedBytes>(&value); source && *source)
             return setStreamed(makeTag(tagId(tag), type), **source);
+    }
+    if (type == PropType::Unicode && std::endian::native == std::endian::little) {
+        if (auto* text = std::get_if<std::u16string>(&value)) {  // a long body is written without a copy
+            setBytes(makeTag(tagId(tag), type),
+                     std::span(reinterpret_cast<const uint8_t*>(text->data()), text->size() * sizeof(char16_t)));
+            return 0;
+        }
     }
     std::vector<uint8_t> bytes = encodeValue(type, value);
     setBytes(makeTag(tagId(tag), type), bytes);
