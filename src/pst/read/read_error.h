@@ -1,5 +1,6 @@
 #pragma once
-// What every part of the reader throws on damage it cannot read past.
+// The one failure of reading: structural damage or a file that is not a PST
+// file, with a message naming the node or block at fault.
 
 #include <stdexcept>
 
