@@ -1,5 +1,7 @@
 #include "pst/ltp/property_context_builder.h"
 
+#include <bit>
+
 #include "pst/ltp/bth_builder.h"
 #include "pst/ltp/byte_writer.h"
 #include "pst/ltp/heap_builder.h"
@@ -16,7 +18,18 @@ void PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
             return;
         }
     }
+    if (type == PropType::Unicode && std::endian::native == std::endian::little) {
+        if (auto* text = std::get_if<std::u16string>(&value)) {  // already UTF-16LE: no copy
+            setBytes(makeTag(tagId(tag), type),
+                     std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text->data()), 2 * text->size()));
+            return;
+        }
+    }
     std::vector<uint8_t> bytes = encodeValue(type, value);
+    if (!storedInline(type) && !bytes.empty() && bytes.size() <= kMaxHeapAllocation) {
+        props_[tagId(tag)] = Value{type, Value::Where::Heap, 0, std::move(bytes)};
+        return;
+    }
     setBytes(makeTag(tagId(tag), type), bytes);
 }
 

@@ -39,7 +39,8 @@ void WriteBehindFile::enqueue(Op op, uint64_t offset, std::span<const uint8_t> d
     }
     lock.unlock();
     // The copy is made outside the lock, so the thread keeps writing meanwhile.
-    job.data.resize(bufferSize);
+    if (job.data.size() < bufferSize) job.data.resize(bufferSize);
+    job.length = bufferSize;
     if (!data.empty()) std::memcpy(job.data.data(), data.data(), data.size());
     lock.lock();
     queuedBytes_ += bufferSize;
@@ -65,11 +66,11 @@ void WriteBehindFile::extendTo(uint64_t size) { enqueue(Op::Extend, size, {}, 0)
 void WriteBehindFile::run(Job& job) {
     switch (job.op) {
         case Op::Block:
-            sealBlock(job.data, job.size, job.bid, job.offset, job.crypt);
-            file_.write(job.offset, job.data);
+            sealBlock(job.bytes(), job.size, job.bid, job.offset, job.crypt);
+            file_.write(job.offset, job.bytes());
             break;
-        case Op::Write: file_.write(job.offset, job.data); break;
-        case Op::WriteNow: file_.writeNow(job.offset, job.data); break;
+        case Op::Write: file_.write(job.offset, job.bytes()); break;
+        case Op::WriteNow: file_.writeNow(job.offset, job.bytes()); break;
         case Op::Extend: file_.extendTo(job.offset); break;
     }
 }
@@ -100,7 +101,7 @@ void WriteBehindFile::worker() {
             failure_ = std::move(failed);
             failed_ = true;
         }
-        queuedBytes_ -= job.data.size();
+        queuedBytes_ -= job.length;
         spare_.push_back(std::move(job.data));
         // Enough buffers to fill the queue with blocks; the rest go back.
         if (spare_.size() > capacity_ / 8192 + 1) spare_.pop_back();

@@ -65,8 +65,10 @@ private:
         CryptMethod crypt = CryptMethod::None;
         uint64_t offset = 0;
         Bid bid = 0;
-        size_t size = 0;  // payload bytes for a block, else data.size()
+        size_t size = 0;    // payload bytes for a block, else `length`
+        size_t length = 0;  // bytes of `data` that go to the file (a reused buffer may hold more)
         std::vector<uint8_t> data;
+        std::span<uint8_t> bytes() { return {data.data(), length}; }
     };
 
     void enqueue(Op op, uint64_t offset, std::span<const uint8_t> data, size_t bufferSize, Bid bid = 0,
