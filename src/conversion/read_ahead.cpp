@@ -10,12 +10,46 @@ namespace {
 // import never reached the reader are skipped, the rest is read at once.
 constexpr size_t kLookAhead = 64;
 
-uint64_t sizeOf(const std::filesystem::path& file) {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(file, ec);
-    return ec ? 0 : size;
+// What a streamed value holds while it waits: its read and decode buffers.
+constexpr uint64_t kStreamedValueBytes = 160u << 10;
+
+uint64_t heldBytes(const pst::PropValue& value) {
+    if (auto* b = std::get_if<pst::Bytes>(&value)) return b->capacity();
+    if (auto* s = std::get_if<std::u16string>(&value)) return 2 * s->capacity();
+    if (auto* v = std::get_if<std::vector<std::u16string>>(&value)) {
+        uint64_t n = 0;
+        for (auto& s : *v) n += 32 + 2 * s.capacity();
+        return n;
+    }
+    if (auto* v = std::get_if<std::vector<pst::Bytes>>(&value)) {
+        uint64_t n = 0;
+        for (auto& b : *v) n += 24 + b.capacity();
+        return n;
+    }
+    if (auto* v = std::get_if<std::vector<int32_t>>(&value)) return 4 * v->capacity();
+    if (auto* v = std::get_if<std::vector<int64_t>>(&value)) return 8 * v->capacity();
+    if (auto* v = std::get_if<std::vector<pst::Guid>>(&value)) return 16 * v->capacity();
+    if (std::holds_alternative<pst::StreamedBytes>(value)) return kStreamedValueBytes;
+    return 0;
+}
+
+uint64_t heldBytes(const std::vector<pst::Property>& props) {
+    uint64_t n = 0;
+    for (auto& p : props) n += sizeof p + heldBytes(p.value);
+    return n;
 }
 }  // namespace
+
+uint64_t heldBytes(const pst::MessageContent& content) {
+    uint64_t n = sizeof content + heldBytes(content.props);
+    for (auto& named : content.named) n += sizeof named + 2 * named.name.name.capacity() + heldBytes(named.value);
+    for (auto& r : content.recipients) n += heldBytes(r.props);
+    for (auto& a : content.attachments) {
+        n += heldBytes(a.props);
+        if (a.embedded) n += heldBytes(*a.embedded);
+    }
+    return n;
+}
 
 ReadAhead::ReadAhead(Reader reader) : ReadAhead(std::move(reader), Limits{}) {}
 
@@ -68,9 +102,9 @@ void ReadAhead::work() {
 
         Result result;
         result.index = index;
-        result.bytes = sizeOf(file);
         try {
             result.content = reader_(file);
+            result.bytes = heldBytes(result.content->content);
         } catch (...) {
             result.error = std::current_exception();
         }

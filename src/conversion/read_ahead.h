@@ -29,13 +29,18 @@ struct ReadMessage {
     std::vector<std::string> warnings;
 };
 
+// The memory a read message holds: its values, and for each streamed value
+// the buffers it reads through (its bytes stay in the file until written).
+uint64_t heldBytes(const pst::MessageContent& content);
+
 class ReadAhead {
 public:
     using Reader = std::function<ReadMessage(const std::filesystem::path&)>;
 
     struct Limits {
         size_t messages = 16;
-        // By file size; one message is read ahead whatever its size.
+        // By the memory the read messages hold (heldBytes); one message is
+        // read ahead whatever its size.
         uint64_t bytes = 32u << 20;
     };
 

@@ -1,5 +1,7 @@
 #include "conversion/redemption_face.h"
 
+#include <algorithm>
+
 #include <filesystem>
 #include <system_error>
 
@@ -124,10 +126,36 @@ void MapiMessage::setProp(pst::PropTag tag, pst::PropValue value) {
     content_.set(tag, std::move(value));
 }
 
+namespace {
+
+void collectStreamWarnings(const pst::MessageContent& content, std::vector<std::string>& out) {
+    auto fromProps = [&](const std::vector<pst::Property>& props) {
+        for (auto& p : props)
+            if (auto* source = std::get_if<pst::StreamedBytes>(&p.value); source && *source)
+                for (auto& w : (*source)->warnings())
+                    if (std::find(out.begin(), out.end(), w) == out.end()) out.push_back(w);
+    };
+    fromProps(content.props);
+    for (auto& a : content.attachments) {
+        fromProps(a.props);
+        if (a.embedded) collectStreamWarnings(*a.embedded, out);
+    }
+}
+
+}  // namespace
+
 void MapiMessage::save() {
     if (written_) return;
     folder_.store->open().addMessage(folder_.id, content_);
     written_ = true;
+    collectStreamWarnings(content_, writeWarnings_);
+}
+
+std::vector<std::string> RDOMail::ImportWarnings() const {
+    std::vector<std::string> all = warnings_;
+    for (auto& w : message_->writeWarnings())
+        if (std::find(all.begin(), all.end(), w) == all.end()) all.push_back(w);
+    return all;
 }
 
 void RDOMail::Import(const std::u16string& path, int format) {

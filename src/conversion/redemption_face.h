@@ -117,11 +117,14 @@ public:
     void save();
     bool saved() const { return written_; }
     const FolderRef& folder() const { return folder_; }
+    // What was lost reading the streamed values while they were written.
+    const std::vector<std::string>& writeWarnings() const { return writeWarnings_; }
 
 private:
     FolderRef folder_;
     pst::MessageContent content_;
     bool written_ = false;
+    std::vector<std::string> writeWarnings_;
 };
 
 class RDOMail {
@@ -132,8 +135,9 @@ public:
     void Import(const std::u16string& path, int format);
     bool imported() const { return imported_; }
     // Not a member of the original component: what the import repaired or
-    // dropped in the file (empty for a clean message).
-    const std::vector<std::string>& ImportWarnings() const { return warnings_; }
+    // dropped in the file (empty for a clean message); after a save, also
+    // what was lost reading the parts that were streamed into the store.
+    std::vector<std::string> ImportWarnings() const;
     std::shared_ptr<MapiMessage> MAPIOBJECT() const { return message_; }
     void Save();
 

@@ -5,6 +5,7 @@
 #include "eml/charset.h"
 #include "eml/encoded_words.h"
 #include "eml/gmime_support.h"
+#include "eml/streamed_part.h"
 #include "pst/format/property_tags.h"
 
 namespace eml {
@@ -156,7 +157,9 @@ PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16strin
     if (name.empty()) name = safeFileName(utf8ToUtf16(str(g_mime_object_get_header(GMIME_OBJECT(part), "Content-Description"))));
     if (name.empty()) name = madeUpFileName(type, ordinal);
 
-    pst::Bytes data = decodedBytes(part, warnings);
+    pst::PropValue data;
+    if (pst::StreamedBytes streamed = streamedContent(part)) data = std::move(streamed);
+    else data = decodedBytes(part, warnings);
     auto& attachment = pending.content;
     attachment.props.reserve(12);
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_BY_VALUE});

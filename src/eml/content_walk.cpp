@@ -186,10 +186,11 @@ private:
             char* headers = g_mime_object_get_headers(object, nullptr);
             entity = str(headers);
             g_free(headers);
-            bool crlf = context_.fileBody->find("\r\n") != std::string_view::npos;
+            std::string body = context_.fileBody();
+            bool crlf = body.find("\r\n") != std::string::npos;
             if (crlf) entity = withCrlfLineEnds(entity);
             entity += crlf ? "\r\n" : "\n";
-            entity += *context_.fileBody;
+            entity += body;
         } else {
             entity = serialised(object);
         }

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "eml/dates.h"
 #include "eml/gmime_support.h"
 #include "eml/message_reader.h"
@@ -130,15 +134,21 @@ struct Constructed {
     gint64 headersEnd = 0;
 };
 
-Constructed constructMessage(GByteArray* array, GMimeParserOptions* options) {
+Constructed constructMessage(GPtr<GMimeStream> stream, GMimeParserOptions* options) {
     Constructed out;
-    out.stream.reset(g_mime_stream_mem_new_with_byte_array(array));
-    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(out.stream.get()), TRUE);
+    out.stream = std::move(stream);
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(out.stream.get()));
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     out.message.reset(g_mime_parser_construct_message(parser.get(), options));
     out.headersEnd = g_mime_parser_get_headers_end(parser.get());
     return out;
+}
+
+Constructed constructMessage(GByteArray* array, GMimeParserOptions* options) {
+    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(array));
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), TRUE);
+    return constructMessage(std::move(stream), options);
 }
 
 // A file of text without any message header: mail readers show it as the
@@ -191,7 +201,7 @@ ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime)
     context.options = options.get();
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
-    context.fileBody = bodyAfterHeaders(array, static_cast<size_t>(headersEnd));
+    context.fileBody = [array, headersEnd] { return std::string(bodyAfterHeaders(array, static_cast<size_t>(headersEnd))); };
     ParseResult result;
     result.message = readMessageContent(message, rawHeaders, context, 0);
     result.warnings = warnings.take();
@@ -202,6 +212,131 @@ bool isBlank(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < size; ++i)
         if (data[i] != ' ' && data[i] != '\t' && data[i] != '\r' && data[i] != '\n') return false;
     return true;
+}
+
+// A large file seen through a read-only mapping while the repairs are
+// looked for. The pages the scan has passed are handed back as it goes, so
+// that the file never counts whole against the process's memory.
+class MappedFile {
+public:
+    MappedFile(int fd, size_t size) : size_(size) {
+        void* at = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+        if (at == MAP_FAILED) throw ParseError("The file cannot be read.");
+        data_ = static_cast<const uint8_t*>(at);
+        madvise(at, size, MADV_SEQUENTIAL);
+    }
+    ~MappedFile() { munmap(const_cast<uint8_t*>(data_), size_); }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    std::string_view text() const { return {reinterpret_cast<const char*>(data_), size_}; }
+
+    // The scan has passed `at`. The pages are handed back a few megabytes
+    // behind it: the kernel maps a large page-cache folio whole when any of
+    // its pages is touched, which would bring back pages just handed back.
+    void passed(size_t at) {
+        constexpr size_t kRelease = 16u << 20;
+        constexpr size_t kBehind = 4u << 20;
+        constexpr size_t kFolio = 2u << 20;
+        if (at < released_ + kRelease + kBehind) return;
+        size_t end = (at - kBehind) / kFolio * kFolio;
+        madvise(const_cast<uint8_t*>(data_) + released_, end - released_, MADV_DONTNEED);
+        released_ = end;
+    }
+
+private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    size_t released_ = 0;
+};
+
+struct FileCloser {
+    int fd;
+    ~FileCloser() { if (fd >= 0) close(fd); }
+};
+
+// The file as GMime reads it: the file itself, or with repairs the file's
+// pieces between them and the repaired bytes, one stream of all.
+GPtr<GMimeStream> repairedFileStream(int fd, uint64_t size, const std::vector<RawEdit>& edits) {
+    int own = dup(fd);
+    if (own < 0) throw ParseError("The file cannot be read.");
+    GPtr<GMimeStream> file(g_mime_stream_fs_new(own));
+    if (edits.empty()) return file;
+    GPtr<GMimeStream> all(g_mime_stream_cat_new());
+    auto addFile = [&](uint64_t from, uint64_t to) {
+        if (to <= from) return;
+        GPtr<GMimeStream> piece(g_mime_stream_substream(file.get(), static_cast<gint64>(from), static_cast<gint64>(to)));
+        g_mime_stream_cat_add_source(GMIME_STREAM_CAT(all.get()), piece.get());
+    };
+    uint64_t at = 0;
+    for (const auto& edit : edits) {
+        addFile(at, edit.at);
+        if (!edit.insert.empty()) {
+            GPtr<GMimeStream> piece(g_mime_stream_mem_new_with_buffer(edit.insert.data(), edit.insert.size()));
+            g_mime_stream_cat_add_source(GMIME_STREAM_CAT(all.get()), piece.get());
+        }
+        at = edit.at + edit.remove;
+    }
+    addFile(at, size);
+    return all;
+}
+
+// The bytes of `stream` from `from` to its end (or to `to`).
+std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
+    GPtr<GMimeStream> window(g_mime_stream_substream(stream, from, to));
+    std::string out;
+    char buffer[65536];
+    ssize_t n;
+    while (!g_mime_stream_eos(window.get()) && (n = g_mime_stream_read(window.get(), buffer, sizeof buffer)) > 0)
+        out.append(buffer, static_cast<size_t>(n));
+    return out;
+}
+
+// A file read from disk as GMime needs it, never whole in memory: the
+// repairs are planned over a mapping of the file, GMime parses the file
+// itself (with the repairs spliced in) and keeps its parts as windows onto
+// it, and large attachments stay there until the store writes them.
+ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
+    FileCloser fd{open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (fd.fd < 0) throw ParseError("The file cannot be opened.");
+    MappedFile mapped(fd.fd, static_cast<size_t>(size));
+    if (isBlank(mapped.data(), mapped.size())) throw ParseError("The file is empty.");
+
+    Warnings warnings;
+    RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); });
+    auto options = parserOptions(warnings);
+    Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());
+    GMimeMessage* message = parsed.message.get();
+    auto fileTime = modificationTime(file);
+    if (!message || !looksLikeMail(message)) {
+        if (!looksLikeText(mapped.data(), mapped.size()))
+            throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
+        std::string_view text = mapped.text();
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        Warnings textWarnings;
+        return readHeaderlessText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), fileTime, textWarnings);
+    }
+
+    GMimeStream* stream = parsed.stream.get();
+    gint64 headersEnd = std::max<gint64>(parsed.headersEnd, 0);
+    std::string rawHeaders = plan.input.headersChanged ? plan.input.originalHeaders : streamText(stream, 0, headersEnd);
+
+    ParseContext context;
+    context.options = options.get();
+    context.warnings = &warnings;
+    context.sentTime = {fileTime, currentTime()};
+    context.fileBody = [stream, headersEnd] {
+        std::string body = streamText(stream, headersEnd);
+        if (body.compare(0, 2, "\r\n") == 0) body.erase(0, 2);
+        else if (body.compare(0, 1, "\n") == 0) body.erase(0, 1);
+        return body;
+    };
+    ParseResult result;
+    result.message = readMessageContent(message, rawHeaders, context, 0);
+    result.warnings = warnings.take();
+    return result;
 }
 
 }  // namespace
@@ -215,7 +350,7 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
     return parseArray(array, std::nullopt);
 }
 
-ParseResult parseFile(const std::filesystem::path& file) {
+ParseResult parseFile(const std::filesystem::path& file, const FileReading& reading) {
     ensureGMime();
     std::error_code error;
     if (std::filesystem::is_directory(file, error)) throw ParseError("The path names a folder, not a file.");
@@ -226,6 +361,10 @@ ParseResult parseFile(const std::filesystem::path& file) {
     if (size < 0) throw ParseError("The file cannot be read.");
     if (static_cast<uint64_t>(size) > G_MAXUINT32 / 2)
         throw ParseError("The file is larger than 2 GB, more than one message can hold.");
+    if (static_cast<uint64_t>(size) > reading.wholeUpTo) {
+        in.close();
+        return parseLargeFile(file, static_cast<uint64_t>(size));
+    }
     in.seekg(0, std::ios::beg);
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size));
     g_byte_array_set_size(array, static_cast<guint>(size));

@@ -28,7 +28,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How a file is read: files up to `wholeUpTo` bytes are read into memory at
+// once; larger ones are parsed from the file itself, their large parts left
+// there and streamed into the store (pst::StreamedBytes) when it writes them.
+struct FileReading {
+    uint64_t wholeUpTo = 8u << 20;
+};
+
 ParseResult parseMessage(std::span<const uint8_t> bytes);
-ParseResult parseFile(const std::filesystem::path& file);
+ParseResult parseFile(const std::filesystem::path& file, const FileReading& reading = {});
 
 }  // namespace eml

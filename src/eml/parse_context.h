@@ -1,7 +1,9 @@
 #pragma once
 // What every step of reading one file shares.
 
+#include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include <gmime/gmime.h>
@@ -15,8 +17,8 @@ struct ParseContext {
     GMimeParserOptions* options = nullptr;
     Warnings* warnings = nullptr;
     // The file's bytes after its header block: the top-level MIME entity's
-    // body as sent.
-    std::optional<std::string_view> fileBody;
+    // body as sent (read only when asked for: it may be large).
+    std::function<std::string()> fileBody;
     // The sent time of a message that names none.
     SentTimeFallback sentTime;
     // Attached messages are read recursively up to this depth; deeper ones

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -10,12 +11,6 @@
 namespace eml {
 
 namespace {
-
-struct Edit {
-    size_t at;
-    size_t remove;
-    std::string insert;
-};
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && g_ascii_strncasecmp(a.data(), b.data(), a.size()) == 0;
@@ -69,10 +64,12 @@ bool isMboxSeparator(std::string_view l) {
 
 class Repairer {
 public:
-    Repairer(std::string_view data, Warnings& warnings) : data_(data), warnings_(warnings) {}
+    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed)
+        : data_(data), warnings_(warnings), passed_(passed) {}
 
-    RepairedInput run(std::string& repaired, bool& changed) {
-        RepairedInput result;
+    RepairPlan run() {
+        RepairPlan plan;
+        RepairedInput& result = plan.input;
         size_t start = skipJunk();
         if (start > 0) edits_.push_back({0, start, {}});
         size_t topEnd = scanBlock(start, true);
@@ -84,9 +81,14 @@ public:
         }
         if (!boundaries_.empty() || nextIsMessage_) scanBody(topEnd);
         closeFinalBoundary();
-        changed = !edits_.empty();
-        if (changed) repaired = applyEdits();
-        return result;
+        std::stable_sort(edits_.begin(), edits_.end(), [](const RawEdit& a, const RawEdit& b) { return a.at < b.at; });
+        size_t at = 0;
+        for (auto& edit : edits_) {
+            if (edit.at < at) continue;  // overlaps an earlier edit
+            at = edit.at + edit.remove;
+            plan.edits.push_back(std::move(edit));
+        }
+        return plan;
     }
 
 private:
@@ -261,6 +263,7 @@ private:
         while (at < data_.size()) {
             std::string_view l = line(at);
             at += l.size();
+            if (passed_) passed_(at);
             if (!isBoundary(l)) continue;
             at = scanBlock(at, false);
             if (nextIsMessage_ && at < data_.size()) {
@@ -281,24 +284,10 @@ private:
         edits_.push_back({data_.size(), 0, crlf ? "\r\n" : "\n"});
     }
 
-    std::string applyEdits() {
-        std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
-        std::string out;
-        out.reserve(data_.size() + 64);
-        size_t at = 0;
-        for (const auto& edit : edits_) {
-            if (edit.at < at) continue;  // overlaps an earlier edit
-            out.append(data_.substr(at, edit.at - at));
-            out += edit.insert;
-            at = edit.at + edit.remove;
-        }
-        out.append(data_.substr(std::min(at, data_.size())));
-        return out;
-    }
-
     std::string_view data_;
     Warnings& warnings_;
-    std::vector<Edit> edits_;
+    const std::function<void(size_t)>& passed_;
+    std::vector<RawEdit> edits_;
     std::vector<std::string> boundaries_;
     bool nextIsMessage_ = false;
     size_t nextHeader_ = std::string_view::npos;
@@ -306,12 +295,24 @@ private:
 
 }  // namespace
 
+RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed) {
+    return Repairer(data, warnings, passed).run();
+}
+
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings) {
     std::string_view data(reinterpret_cast<const char*>(array->data), array->len);
-    std::string repaired;
-    bool changed = false;
-    RepairedInput result = Repairer(data, warnings).run(repaired, changed);
-    if (changed) {
+    RepairPlan plan = planRawRepairs(data, warnings);
+    RepairedInput result = std::move(plan.input);
+    if (!plan.edits.empty()) {
+        std::string repaired;
+        repaired.reserve(data.size() + 64);
+        size_t at = 0;
+        for (const auto& edit : plan.edits) {
+            repaired.append(data.substr(at, edit.at - at));
+            repaired += edit.insert;
+            at = edit.at + edit.remove;
+        }
+        repaired.append(data.substr(std::min(at, data.size())));
         result.original.assign(data);
         g_byte_array_set_size(array, static_cast<guint>(repaired.size()));
         std::memcpy(array->data, repaired.data(), repaired.size());

@@ -5,7 +5,10 @@
 // message's headers, a repeated or incomplete Content-Type in any part, a
 // closing boundary with no line end. Each repair is named in the warnings.
 
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <gmime/gmime.h>
 
@@ -25,5 +28,23 @@ struct RepairedInput {
 };
 
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings);
+
+// One repair: `remove` bytes at `at` replaced by `insert`.
+struct RawEdit {
+    size_t at = 0;
+    size_t remove = 0;
+    std::string insert;
+};
+
+// The repairs without applying them: edits in file order, none overlapping
+// (originalHeaders is set, `original` is not). `passed` is told, now and
+// then, how far the scan has gone: the bytes before are not looked at
+// again but by the rare look back at the file's end.
+struct RepairPlan {
+    RepairedInput input;
+    std::vector<RawEdit> edits;
+};
+RepairPlan planRawRepairs(std::string_view data, Warnings& warnings,
+                          const std::function<void(size_t)>& passed = {});
 
 }  // namespace eml

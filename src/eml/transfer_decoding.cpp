@@ -11,45 +11,16 @@ bool isBase64Letter(char c) {
 }
 
 // The decoder stops at the first '=' padding: data after it is not read.
-bool dataAfterPadding(std::string_view encoded) {
-    size_t pad = encoded.find('=');
-    if (pad == std::string_view::npos) return false;
-    return std::any_of(encoded.begin() + static_cast<std::ptrdiff_t>(pad), encoded.end(), isBase64Letter);
-}
+bool hasBase64Letter(std::string_view text) { return std::any_of(text.begin(), text.end(), isBase64Letter); }
 
-// Runs GMime's decoder over the whole text; returns how many bytes it gave,
-// leaving room in `bytes` for what the caller takes from the decoder's state.
-size_t decodeWhole(GMimeContentEncoding encoding, std::string_view encoded, GMimeEncoding& state,
-                   std::vector<uint8_t>& bytes) {
-    g_mime_encoding_init_decode(&state, encoding);
-    bytes.resize(g_mime_encoding_outlen(&state, encoded.size()) + 4);
-    return g_mime_encoding_flush(&state, encoded.data(), encoded.size(), reinterpret_cast<char*>(bytes.data()));
-}
-
-TransferDecoded decodeBase64(std::string_view encoded) {
+TransferDecoded decodeWithChunks(std::string_view encoded, GMimeContentEncoding encoding) {
     TransferDecoded out;
-    GMimeEncoding state;
-    size_t n = decodeWhole(GMIME_CONTENT_ENCODING_BASE64, encoded, state, out.bytes);
-    // Without its '=' padding the last group stays in the decoder: two or
-    // three characters still carry one or two whole bytes.
-    if (state.state == 2) {
-        out.bytes[n++] = static_cast<uint8_t>(state.save >> 4);
-    } else if (state.state == 3) {
-        out.bytes[n++] = static_cast<uint8_t>(state.save >> 10);
-        out.bytes[n++] = static_cast<uint8_t>(state.save >> 2);
-    } else if (state.state == 1) {
-        out.damaged = true;
-    } else if (state.state < 0) {
-        out.damaged = dataAfterPadding(encoded);
-    }
+    ChunkedTransferDecoder decoder(encoding);
+    out.bytes.resize(decoder.outputRoom(encoded.size()));
+    size_t n = decoder.step(encoded, out.bytes.data());
+    n += decoder.finish(out.bytes.data() + n);
     out.bytes.resize(n);
-    return out;
-}
-
-TransferDecoded decodeQuotedPrintable(std::string_view encoded) {
-    TransferDecoded out;
-    GMimeEncoding state;
-    out.bytes.resize(decodeWhole(GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE, encoded, state, out.bytes));
+    out.damaged = decoder.damaged();
     return out;
 }
 
@@ -105,12 +76,57 @@ TransferDecoded decodeUuencode(std::string_view encoded) {
 
 }  // namespace
 
+ChunkedTransferDecoder::ChunkedTransferDecoder(GMimeContentEncoding encoding)
+    : encoding_(encoding == GMIME_CONTENT_ENCODING_BASE64 || encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE
+                    ? encoding
+                    : GMIME_CONTENT_ENCODING_DEFAULT) {
+    if (encoding_ != GMIME_CONTENT_ENCODING_DEFAULT) g_mime_encoding_init_decode(&state_, encoding_);
+}
+
+bool ChunkedTransferDecoder::handles(GMimeContentEncoding encoding) {
+    return encoding != GMIME_CONTENT_ENCODING_UUENCODE;
+}
+
+size_t ChunkedTransferDecoder::step(std::string_view piece, uint8_t* out) {
+    if (encoding_ == GMIME_CONTENT_ENCODING_DEFAULT) {
+        std::copy(piece.begin(), piece.end(), out);
+        return piece.size();
+    }
+    if (encoding_ == GMIME_CONTENT_ENCODING_BASE64 && padded_) {
+        damaged_ = damaged_ || hasBase64Letter(piece);
+        return 0;
+    }
+    size_t n = g_mime_encoding_step(&state_, piece.data(), piece.size(), reinterpret_cast<char*>(out));
+    if (encoding_ == GMIME_CONTENT_ENCODING_BASE64 && state_.state < 0) {
+        padded_ = true;
+        size_t pad = piece.find('=');
+        if (pad != std::string_view::npos) damaged_ = damaged_ || hasBase64Letter(piece.substr(pad));
+    }
+    return n;
+}
+
+size_t ChunkedTransferDecoder::finish(uint8_t* out) {
+    if (encoding_ != GMIME_CONTENT_ENCODING_BASE64 || padded_) return 0;
+    // Without its '=' padding the last group stays in the decoder: two or
+    // three characters still carry one or two whole bytes.
+    if (state_.state == 2) {
+        out[0] = static_cast<uint8_t>(state_.save >> 4);
+        return 1;
+    }
+    if (state_.state == 3) {
+        out[0] = static_cast<uint8_t>(state_.save >> 10);
+        out[1] = static_cast<uint8_t>(state_.save >> 2);
+        return 2;
+    }
+    if (state_.state == 1) damaged_ = true;
+    return 0;
+}
+
 TransferDecoded decodeTransfer(std::string_view encoded, GMimeContentEncoding encoding) {
     switch (encoding) {
         case GMIME_CONTENT_ENCODING_BASE64:
-            return decodeBase64(encoded);
         case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE:
-            return decodeQuotedPrintable(encoded);
+            return decodeWithChunks(encoded, encoding);
         case GMIME_CONTENT_ENCODING_UUENCODE:
             return decodeUuencode(encoded);
         default:

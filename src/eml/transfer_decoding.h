@@ -20,4 +20,26 @@ struct TransferDecoded {
 
 TransferDecoded decodeTransfer(std::string_view encoded, GMimeContentEncoding encoding);
 
+// The same decoding piece by piece (base64, quoted-printable, or none for
+// any other encoding): the pieces give together what decodeTransfer gives
+// for their whole. Uuencode is read whole only.
+class ChunkedTransferDecoder {
+public:
+    explicit ChunkedTransferDecoder(GMimeContentEncoding encoding);
+    static bool handles(GMimeContentEncoding encoding);
+    // Room `out` needs for `size` more encoded bytes (and for finish()).
+    size_t outputRoom(size_t size) const { return size + 8; }
+    // Decodes the next piece into `out`; returns the bytes written.
+    size_t step(std::string_view piece, uint8_t* out);
+    // What the decoder still holds at the end of the data.
+    size_t finish(uint8_t* out);
+    bool damaged() const { return damaged_; }
+
+private:
+    GMimeContentEncoding encoding_;
+    GMimeEncoding state_{};
+    bool padded_ = false;   // base64: the '=' padding has been seen
+    bool damaged_ = false;
+};
+
 }  // namespace eml

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pst/format/property_types.h"
+#include "pst/value_source.h"
 
 namespace pst {
 
@@ -23,7 +24,8 @@ struct FileTime {
 
 // One value of any supported type. Int16/Int32/ErrorCode use int32_t, Int64 and
 // Currency use int64_t, Float/Double/AppTime use double, String8 is carried as
-// text and written as Unicode.
+// text and written as Unicode. A binary value may instead come as a
+// StreamedBytes, which only the store's writer reads (once).
 using PropValue = std::variant<
     bool,
     int32_t,
@@ -37,7 +39,8 @@ using PropValue = std::variant<
     std::vector<int64_t>,
     std::vector<std::u16string>,
     std::vector<Bytes>,
-    std::vector<Guid>>;
+    std::vector<Guid>,
+    StreamedBytes>;
 
 struct Property {
     PropTag tag = 0;

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <stdexcept>
 
 using conversion::ReadAhead;
@@ -90,4 +92,40 @@ TEST(ReadAhead, AReadThatSkipsAheadIsAnsweredWhileTheReadAheadIsFull) {
     EXPECT_EQ(subjectOf(ahead.read(list[1]).content), list[1].u16string());
     EXPECT_EQ(subjectOf(ahead.read(list[3]).content), list[3].u16string());
     EXPECT_EQ(ahead.readAheadHits(), 2u);
+}
+
+namespace {
+
+// A streamed value: its bytes stay where they are until the store reads them.
+class EndlessSource : public pst::ValueSource {
+public:
+    size_t read(std::span<uint8_t>) override { return 0; }
+};
+
+}  // namespace
+
+TEST(ReadAhead, TheByteLimitCountsWhatMessagesHoldInMemoryNotWhatTheyStream) {
+    for (bool streamed : {false, true}) {
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        ReadAhead::Reader reader = [calls, streamed](const fs::path& file) {
+            ++*calls;
+            pst::AttachmentContent attachment;
+            if (streamed) attachment.props.push_back({0x37010102, pst::StreamedBytes(std::make_shared<EndlessSource>())});
+            else attachment.props.push_back({0x37010102, pst::Bytes(3u << 20)});
+            pst::MessageContent content;
+            content.props.push_back({0x0037001F, file.u16string()});
+            content.attachments.push_back(std::move(attachment));
+            return conversion::ReadMessage(std::move(content));
+        };
+        EXPECT_GE(conversion::heldBytes(reader("/m/x.eml").content), streamed ? 0u : 3u << 20);
+        *calls = 0;
+        ReadAhead ahead(reader, {8, 4u << 20});
+        auto list = files(20);
+        ahead.expect(list);
+        EXPECT_EQ(subjectOf(ahead.read(list[0]).content), list[0].u16string());
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the worker fills what it may
+        // 3 MB held each: two fit under 4 MB (the second passes it); streamed ones only count their buffers.
+        if (streamed) EXPECT_EQ(*calls, 1 + 8);
+        else EXPECT_EQ(*calls, 1 + 2);
+    }
 }

@@ -10,13 +10,15 @@
 namespace pst::ltp {
 using namespace format;
 
-void PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
+uint64_t PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
     PropType type = storedType(tagType(tag));
     if (type == PropType::Binary) {
         if (auto* bytes = std::get_if<Bytes>(&value)) {  // no copy of a large binary
             setBytes(makeTag(tagId(tag), type), *bytes);
-            return;
+            return 0;
         }
+        if (auto* source = std::get_if<StreamedBytes>(&value); source && *source)
+            return setStreamed(makeTag(tagId(tag), type), **source);
     }
     if (type == PropType::Unicode && std::endian::native == std::endian::little) {
         if (auto* text = std::get_if<std::u16string>(&value)) {  // already UTF-16LE: no copy
@@ -31,6 +33,31 @@ void PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
         return;
     }
     setBytes(makeTag(tagId(tag), type), bytes);
+    return 0;
+}
+
+uint64_t PropertyContextBuilder::setStreamed(PropTag tag, ValueSource& source) {
+    // Whether the value fits the heap is known only once that much is read.
+    constexpr size_t kChunk = 64 * 1024;
+    std::vector<uint8_t> buffer(kChunk);
+    size_t held = 0;
+    while (held <= kMaxHeapAllocation) {
+        size_t n = source.read(std::span(buffer).subspan(held));
+        if (n == 0) {
+            setBytes(tag, std::span(buffer.data(), held));
+            return held;
+        }
+        held += n;
+    }
+    auto stream = ndb_.openDataStream();
+    uint64_t total = held;
+    stream->write(std::span(buffer.data(), held));
+    while (size_t n = source.read(buffer)) {
+        stream->write(std::span(buffer.data(), n));
+        total += n;
+    }
+    setWrittenValue(tag, stream->finish());
+    return total;
 }
 
 void PropertyContextBuilder::setBytes(PropTag tag, std::span<const uint8_t> bytes) {

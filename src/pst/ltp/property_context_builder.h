@@ -20,7 +20,11 @@ public:
     PropertyContextBuilder(ndb::NdbWriter& ndb, Subnodes& subnodes) : ndb_(ndb), subnodes_(subnodes) {}
 
     // Sets a property (String8 is stored as Unicode). Replaces an earlier value.
-    void set(PropTag tag, const PropValue& value);
+    // Returns the bytes of a streamed value, read to its end, else 0.
+    uint64_t set(PropTag tag, const PropValue& value);
+    // A binary value read from `source` to its end and written as it comes:
+    // in the heap when small, else as a data tree in a subnode. Returns its size.
+    uint64_t setStreamed(PropTag tag, ValueSource& source);
     // A value whose bytes are already in their stored form.
     void setBytes(PropTag tag, std::span<const uint8_t> bytes);
     // A variable-size value already written as a data tree (a streamed

@@ -62,6 +62,7 @@ std::u16string joinNames(const std::vector<RecipientRow>& recipients, int32_t ty
 }  // namespace
 
 uint64_t valueSize(const Property& p) {
+    if (std::holds_alternative<StreamedBytes>(p.value)) return 0;  // counted as it is written
     if (auto* b = std::get_if<Bytes>(&p.value)) return b->size();
     if (auto* s = std::get_if<std::u16string>(&p.value)) return 2 * s->size();
     if (auto* v = std::get_if<std::vector<std::u16string>>(&p.value)) {
@@ -87,13 +88,11 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
 
     for (auto& p : message.props) {
         if (tagType(p.tag) == PropType::Object) continue;  // only attachments hold objects
-        pc.set(p.tag, p.value);
-        size += valueSize(p);
+        size += pc.set(p.tag, p.value) + valueSize(p);
     }
     for (auto& n : message.named) {
         Property p{makeTag(names_.idFor(n.name), n.type), n.value};
-        pc.set(p.tag, p.value);
-        size += valueSize(p);
+        size += pc.set(p.tag, p.value) + valueSize(p);
     }
 
     // Recipients: the template's columns and every column a row brings.
@@ -182,11 +181,9 @@ uint64_t MessageWriter::writeAttachment(const AttachmentContent& attachment, uin
     for (auto& p : attachment.props) {
         if (tagType(p.tag) == PropType::Object) continue;
         if (attachment.embedded && tagId(p.tag) == tagId(tags::PR_ATTACH_DATA_BIN)) continue;
-        pc.set(p.tag, p.value);
-        size += valueSize(p);
-        rowProps.push_back(p.tag == tags::PR_ATTACH_DATA_BIN ? Property{} : p);
+        size += pc.set(p.tag, p.value) + valueSize(p);
+        if (p.tag != tags::PR_ATTACH_DATA_BIN && !std::holds_alternative<StreamedBytes>(p.value)) rowProps.push_back(p);
     }
-    std::erase_if(rowProps, [](const Property& p) { return p.tag == 0; });
 
     auto addDefault = [&](PropTag tag, PropValue value) {
         if (hasId(attachment.props, tagId(tag))) return;

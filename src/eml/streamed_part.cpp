@@ -1,0 +1,103 @@
+#include "eml/streamed_part.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "eml/gmime_support.h"
+#include "eml/transfer_decoding.h"
+
+namespace eml {
+
+namespace {
+
+class StreamedPart final : public pst::ValueSource {
+public:
+    StreamedPart(GMimeStream* stream, GMimeContentEncoding encoding) : stream_(stream), decoder_(encoding) {
+        g_object_ref(stream);
+    }
+
+    size_t read(std::span<uint8_t> buffer) override {
+        size_t given = 0;
+        while (given < buffer.size()) {
+            if (decodedAt_ < decoded_.size()) {
+                size_t n = std::min(buffer.size() - given, decoded_.size() - decodedAt_);
+                std::copy_n(decoded_.begin() + static_cast<std::ptrdiff_t>(decodedAt_), n, buffer.begin() + given);
+                decodedAt_ += n;
+                given += n;
+                continue;
+            }
+            if (ended_) break;
+            decodeMore();
+        }
+        return given;
+    }
+
+    std::vector<std::string> warnings() const override {
+        std::vector<std::string> out;
+        if (readFailed_) out.push_back("an attachment could not be read to its end from the file; what could be read was kept");
+        if (decoder_.damaged())
+            out.push_back("the base64 data of a part is damaged at its end; what could be read was kept");
+        return out;
+    }
+
+private:
+    void decodeMore() {
+        if (!started_) {
+            started_ = true;
+            if (g_mime_stream_reset(stream_.get()) != 0) return fail();
+            expected_ = g_mime_stream_length(stream_.get());
+        }
+        decodedAt_ = 0;
+        ssize_t n = 0;
+        if (readSoFar_ < expected_) {
+            size_t want = static_cast<size_t>(std::min<gint64>(expected_ - readSoFar_, static_cast<gint64>(encoded_.size())));
+            n = g_mime_stream_read(stream_.get(), encoded_.data(), want);
+        }
+        if (n <= 0) {
+            // The file ended, or could not be read, before the part did.
+            if (readSoFar_ < expected_) readFailed_ = true;
+            n = 0;
+        }
+        readSoFar_ += n;
+        decoded_.resize(decoder_.outputRoom(static_cast<size_t>(n)));
+        size_t out = 0;
+        if (n > 0) {
+            out = decoder_.step(std::string_view(encoded_.data(), static_cast<size_t>(n)), decoded_.data());
+        } else {
+            out = decoder_.finish(decoded_.data());
+            ended_ = true;
+        }
+        decoded_.resize(out);
+    }
+
+    void fail() {
+        readFailed_ = true;
+        ended_ = true;
+        decoded_.clear();
+    }
+
+    GPtr<GMimeStream> stream_;
+    ChunkedTransferDecoder decoder_;
+    std::vector<char> encoded_ = std::vector<char>(64 * 1024);
+    std::vector<uint8_t> decoded_;
+    size_t decodedAt_ = 0;
+    gint64 expected_ = 0;  // the part's encoded length
+    gint64 readSoFar_ = 0;
+    bool started_ = false;
+    bool ended_ = false;
+    bool readFailed_ = false;
+};
+
+}  // namespace
+
+pst::StreamedBytes streamedContent(GMimePart* part) {
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    if (!wrapper) return nullptr;
+    GMimeStream* source = g_mime_data_wrapper_get_stream(wrapper);
+    GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(wrapper);
+    if (!source || GMIME_IS_STREAM_MEM(source) || !ChunkedTransferDecoder::handles(encoding)) return nullptr;
+    if (g_mime_stream_length(source) < kStreamedPartMinimum) return nullptr;
+    return std::make_shared<StreamedPart>(source, encoding);
+}
+
+}  // namespace eml

@@ -1,0 +1,20 @@
+#pragma once
+// A large part read straight from the message file: its transfer encoding is
+// undone piece by piece while the store writes it, so the part is never
+// whole in memory.
+
+#include <gmime/gmime.h>
+
+#include "pst/value_source.h"
+
+namespace eml {
+
+// Parts whose encoded content is at least this long are streamed, when they
+// are read from a file rather than from memory.
+inline constexpr gint64 kStreamedPartMinimum = 1 << 20;
+
+// The part's content as a streamed value, or null when it is better decoded
+// at once (small, held in memory, or uuencoded).
+pst::StreamedBytes streamedContent(GMimePart* part);
+
+}  // namespace eml

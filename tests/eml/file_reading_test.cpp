@@ -1,0 +1,265 @@
+// Files past the in-memory limit are parsed from the file itself, with their
+// large parts streamed into the store: they must give exactly the message,
+// the repairs and the warnings that reading them whole gives.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+
+#include "eml/transfer_decoding.h"
+#include "eml_test_support.h"
+
+namespace fs = std::filesystem;
+using namespace eml;
+using namespace eml::test;
+using namespace pst::tags;
+
+namespace {
+
+const FileReading kFromFile{0};
+
+// The content with every streamed value read into bytes, and what reading
+// them reported.
+struct Drained {
+    pst::MessageContent content;
+    std::vector<std::string> warnings;
+    int streamed = 0;
+};
+
+void drainProps(std::vector<pst::Property>& props, Drained& out) {
+    for (auto& p : props) {
+        auto* source = std::get_if<pst::StreamedBytes>(&p.value);
+        if (!source) continue;
+        ++out.streamed;
+        pst::Bytes all, piece(7001);  // an odd size, so pieces straddle the decoder's
+        while (size_t n = (*source)->read(piece)) all.insert(all.end(), piece.begin(), piece.begin() + n);
+        for (auto& w : (*source)->warnings())
+            if (std::find(out.warnings.begin(), out.warnings.end(), w) == out.warnings.end()) out.warnings.push_back(w);
+        p.value = std::move(all);
+    }
+}
+
+void drainContent(pst::MessageContent& content, Drained& out) {
+    drainProps(content.props, out);
+    for (auto& a : content.attachments) {
+        drainProps(a.props, out);
+        if (a.embedded) drainContent(*a.embedded, out);
+    }
+}
+
+Drained drained(ParseResult parsed) {
+    Drained out;
+    out.warnings = parsed.warnings;
+    out.content = std::move(parsed.message);
+    drainContent(out.content, out);
+    return out;
+}
+
+void expectSameProps(const std::vector<pst::Property>& a, const std::vector<pst::Property>& b, const std::string& where) {
+    ASSERT_EQ(a.size(), b.size()) << where;
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].tag, b[i].tag) << where << " property " << i;
+        EXPECT_TRUE(a[i].value == b[i].value) << where << " property 0x" << std::hex << a[i].tag;  // not printed: it may be large
+    }
+}
+
+void expectSameMessage(const pst::MessageContent& a, const pst::MessageContent& b, const std::string& where) {
+    expectSameProps(a.props, b.props, where);
+    ASSERT_EQ(a.named.size(), b.named.size()) << where;
+    for (size_t i = 0; i < a.named.size(); ++i) {
+        EXPECT_TRUE(a.named[i].name == b.named[i].name) << where;
+        EXPECT_TRUE(a.named[i].value == b.named[i].value) << where << " named property " << i;
+    }
+    ASSERT_EQ(a.recipients.size(), b.recipients.size()) << where;
+    for (size_t i = 0; i < a.recipients.size(); ++i)
+        expectSameProps(a.recipients[i].props, b.recipients[i].props, where + " recipient");
+    ASSERT_EQ(a.attachments.size(), b.attachments.size()) << where;
+    for (size_t i = 0; i < a.attachments.size(); ++i) {
+        expectSameProps(a.attachments[i].props, b.attachments[i].props, where + " attachment " + std::to_string(i));
+        ASSERT_EQ(!a.attachments[i].embedded, !b.attachments[i].embedded) << where;
+        if (a.attachments[i].embedded)
+            expectSameMessage(*a.attachments[i].embedded, *b.attachments[i].embedded, where + " embedded");
+    }
+}
+
+// Reads the file whole and from the file; returns the latter.
+Drained expectBothReadingsAgree(const fs::path& file) {
+    std::string where = file.filename().string();
+    std::optional<Drained> whole, streamed;
+    std::string wholeError, streamedError;
+    try { whole = drained(parseFile(file)); } catch (const ParseError& e) { wholeError = e.what(); }
+    try { streamed = drained(parseFile(file, kFromFile)); } catch (const ParseError& e) { streamedError = e.what(); }
+    EXPECT_EQ(wholeError, streamedError) << where;
+    EXPECT_EQ(whole.has_value(), streamed.has_value()) << where;
+    if (!whole || !streamed) return {};
+    // Warnings of streamed parts come once they are read, at the end.
+    std::sort(whole->warnings.begin(), whole->warnings.end());
+    std::sort(streamed->warnings.begin(), streamed->warnings.end());
+    EXPECT_EQ(whole->warnings, streamed->warnings) << where;
+    expectSameMessage(whole->content, streamed->content, where);
+    return std::move(*streamed);
+}
+
+class TempFolder {
+public:
+    TempFolder() : path_(fs::temp_directory_path() / ("quillmere-file-reading-" + std::to_string(getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~TempFolder() { fs::remove_all(path_); }
+    fs::path write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path_ / name, std::ios::binary) << bytes;
+        return path_ / name;
+    }
+
+private:
+    fs::path path_;
+};
+
+std::string randomBytes(size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string out(size, '\0');
+    for (auto& c : out) c = static_cast<char>(rng());
+    return out;
+}
+
+std::string base64Lines(const std::string& data) {
+    static const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out, line;
+    for (size_t i = 0; i < data.size(); i += 3) {
+        uint32_t v = uint8_t(data[i]) << 16;
+        if (i + 1 < data.size()) v |= uint8_t(data[i + 1]) << 8;
+        if (i + 2 < data.size()) v |= uint8_t(data[i + 2]);
+        line += letters[v >> 18 & 63];
+        line += letters[v >> 12 & 63];
+        line += i + 1 < data.size() ? letters[v >> 6 & 63] : '=';
+        line += i + 2 < data.size() ? letters[v & 63] : '=';
+        if (line.size() >= 76) {
+            out += line + "\r\n";
+            line.clear();
+        }
+    }
+    return out + (line.empty() ? "" : line + "\r\n");
+}
+
+}  // namespace
+
+TEST(ChunkedTransferDecoding, EverySplitGivesWhatTheWholeTextGives) {
+    struct Case {
+        GMimeContentEncoding encoding;
+        std::string text;
+    } cases[] = {
+        {GMIME_CONTENT_ENCODING_BASE64, "SGVsbG8gd29ybGQhIQ==\r\n"},
+        {GMIME_CONTENT_ENCODING_BASE64, "SGVsbG8gd29y\r\nbGQhIQ"},          // no padding: the last bytes kept
+        {GMIME_CONTENT_ENCODING_BASE64, "SGVsbG8gd29ybGQ"},                 // three letters: two bytes
+        {GMIME_CONTENT_ENCODING_BASE64, "SGVsbG8gd29ybGQhIQ==\r\nSGk="},    // data after the padding: damaged
+        {GMIME_CONTENT_ENCODING_BASE64, "SGVsbG8gd29ybGQhIQab\r\nS"},       // one letter left over: damaged
+        {GMIME_CONTENT_ENCODING_BASE64, "SGVs bG8g\td29y!bGQ="},           // junk between the letters
+        {GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE, "caf=C3=A9 soft=\r\nbreak =3D x=\nend=ZZ=4"},
+        {GMIME_CONTENT_ENCODING_8BIT, "as it stands\r\n\x01\xff"},
+    };
+    for (const auto& c : cases) {
+        TransferDecoded whole = decodeTransfer(c.text, c.encoding);
+        for (size_t split = 0; split <= c.text.size(); ++split) {
+            ChunkedTransferDecoder decoder(c.encoding);
+            std::vector<uint8_t> out(decoder.outputRoom(c.text.size()) + 16);
+            size_t n = decoder.step(std::string_view(c.text).substr(0, split), out.data());
+            n += decoder.step(std::string_view(c.text).substr(split), out.data() + n);
+            n += decoder.finish(out.data() + n);
+            out.resize(n);
+            EXPECT_EQ(out, whole.bytes) << c.text << " split at " << split;
+            EXPECT_EQ(decoder.damaged(), whole.damaged) << c.text << " split at " << split;
+        }
+    }
+    EXPECT_TRUE(decodeTransfer("SGVsbG8gd29ybGQhIQ==\r\nSGk=", GMIME_CONTENT_ENCODING_BASE64).damaged);
+    EXPECT_FALSE(decodeTransfer("SGVsbG8gd29ybGQ", GMIME_CONTENT_ENCODING_BASE64).damaged);
+    EXPECT_EQ(decodeTransfer("SGVsbG8gd29ybGQ", GMIME_CONTENT_ENCODING_BASE64).bytes.size(), 11u);
+}
+
+TEST(FileReading, EveryCorpusMessageReadsAsWhenReadWhole) {
+    int files = 0;
+    for (auto& entry : fs::directory_iterator(corpusDir())) {
+        if (entry.path().extension() != ".eml") continue;
+        expectBothReadingsAgree(entry.path());
+        ++files;
+    }
+    EXPECT_GT(files, 20);
+}
+
+TEST(FileReading, LargePartsAreStreamedWithTheRepairsAndWarningsOfAWholeReading) {
+    TempFolder folder;
+    const std::string data = randomBytes(3u << 20, 7);
+    std::string padded = base64Lines(data);
+    std::string unpadded = base64Lines(data.substr(0, data.size() - 1));
+    while (unpadded.back() == '\n' || unpadded.back() == '\r' || unpadded.back() == '=') unpadded.pop_back();
+    std::string damaged = padded + "QUJD\r\nQ\r\n";  // a letter left over after the last whole group
+    std::string qp, qpDecoded;
+    for (size_t i = 0; i < (2u << 20); ++i) {
+        qp += (i % 70 == 69) ? "=\r\n" : (i % 7 == 0 ? "=3D" : "q");
+        if (i % 70 != 69) qpDecoded += i % 7 == 0 ? '=' : 'q';
+    }
+
+    // Junk before the headers, a part without subtype, a repeated
+    // Content-Type and a closing boundary without its line end: repairs in
+    // the header block, in the parts and at the file's end.
+    std::string message =
+        "\r\nFrom someone@example.org Mon Dec  7 10:00:00 2026\r\n"
+        "From: Ann <ann@example.org>\r\nTo: bob@example.org\r\nSubject: large parts\r\n"
+        "Date: Mon, 7 Dec 2026 10:00:00 +0000\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
+        "--b1\r\nContent-Type: text/plain\r\n\r\nThe text.\r\n"
+        "--b1\r\nContent-Type: application\r\nContent-Type: text/plain\r\n"
+        "Content-Disposition: attachment; filename=\"padded.bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+        padded +
+        "--b1\r\nContent-Type: application/octet-stream; name=\"unpadded.bin\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\n" +
+        unpadded +
+        "\r\n--b1\r\nContent-Type: application/octet-stream; name=\"damaged.bin\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\n" +
+        damaged +
+        "--b1\r\nContent-Type: text/plain; name=\"quoted.txt\"\r\nContent-Disposition: attachment\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
+        qp + "\r\n--b1--";
+    Drained read = expectBothReadingsAgree(folder.write("large.eml", message));
+    EXPECT_EQ(read.streamed, 4);
+    ASSERT_EQ(read.content.attachments.size(), 4u);
+    auto dataOf = [&](size_t i) { return bytesAsString(*prop<pst::Bytes>(read.content.attachments[i].props, PR_ATTACH_DATA_BIN)); };
+    // (Compared as booleans: a difference would print megabytes.)
+    EXPECT_TRUE(dataOf(0) == data);
+    EXPECT_TRUE(dataOf(1) == data.substr(0, data.size() - 1));
+    EXPECT_TRUE(dataOf(2) == data + "ABC");  // the decoder reads on past padding
+    EXPECT_TRUE(dataOf(3) == qpDecoded);
+    EXPECT_NE(std::find(read.warnings.begin(), read.warnings.end(),
+                        "the base64 data of a part is damaged at its end; what could be read was kept"),
+              read.warnings.end());
+    EXPECT_EQ(text(read.content, PR_SUBJECT_W), "large parts");
+
+    // A file whose header block has no blank line after it.
+    Drained headerless = expectBothReadingsAgree(folder.write(
+        "no-blank-line.eml", "Subject: plain\r\nContent-Type: application/octet-stream\r\n"
+                             "Content-Transfer-Encoding: base64\r\n" + padded));
+    // And text with no header at all becomes the body.
+    expectBothReadingsAgree(folder.write("text.eml", std::string(2u << 20, 'x') + "\r\nmore text\r\n"));
+}
+
+TEST(FileReading, AFileThatShrinksBeforeItsPartIsWrittenKeepsWhatWasThereWithAWarning) {
+    TempFolder folder;
+    const std::string data = randomBytes(2u << 20, 9);
+    std::string encoded = base64Lines(data);
+    fs::path file = folder.write("shrinks.eml", "Subject: shrinking\r\nContent-Type: application/octet-stream\r\n"
+                                                "Content-Transfer-Encoding: base64\r\n\r\n" + encoded);
+    ParseResult parsed = parseFile(file, kFromFile);
+    ASSERT_EQ(parsed.message.attachments.size(), 1u);
+    pst::StreamedBytes* source = nullptr;
+    for (auto& p : parsed.message.attachments[0].props)
+        if (p.tag == PR_ATTACH_DATA_BIN) source = std::get_if<pst::StreamedBytes>(&p.value);
+    ASSERT_TRUE(source && *source);
+    fs::resize_file(file, fs::file_size(file) - encoded.size() / 2);
+    pst::Bytes all, piece(65536);
+    while (size_t n = (*source)->read(piece)) all.insert(all.end(), piece.begin(), piece.begin() + n);
+    EXPECT_LT(all.size(), data.size());
+    EXPECT_TRUE(std::string(all.begin(), all.end()) == data.substr(0, all.size()));
+    EXPECT_FALSE((*source)->warnings().empty());
+}
