@@ -24,13 +24,13 @@ uint64_t PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
         if (auto* text = std::get_if<std::u16string>(&value)) {  // already UTF-16LE: no copy
             setBytes(makeTag(tagId(tag), type),
                      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text->data()), 2 * text->size()));
-            return;
+            return 0;
         }
     }
     std::vector<uint8_t> bytes = encodeValue(type, value);
     if (!storedInline(type) && !bytes.empty() && bytes.size() <= kMaxHeapAllocation) {
         props_[tagId(tag)] = Value{type, Value::Where::Heap, 0, std::move(bytes)};
-        return;
+        return 0;
     }
     setBytes(makeTag(tagId(tag), type), bytes);
     return 0;
