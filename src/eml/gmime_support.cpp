@@ -21,22 +21,25 @@ std::string takeByteArray(GMimeStream* stream) {
 
 }  // namespace
 
+
 namespace {
 
-std::vector<uint8_t> checked(TransferDecoded decoded, Warnings* warnings) {
-    if (decoded.damaged && warnings)
+void noteDamage(bool damaged, Warnings* warnings) {
+    if (damaged && warnings)
         warnings->add("the base64 data of a part is damaged at its end; what could be read was kept");
-    return std::move(decoded.bytes);
 }
 
-}  // namespace
-
-std::vector<uint8_t> decodedBytes(GMimePart* part, Warnings* warnings) {
+// The part's content decoded into `out` (a byte vector or a string), read
+// piece by piece from a part that is a window onto a file, so that the
+// encoded text is never held beside the result.
+template <typename Out>
+Out decodedInto(GMimePart* part, Warnings* warnings) {
+    Out out;
     GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
-    if (!wrapper) return {};
+    if (!wrapper) return out;
     GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(wrapper);
     GMimeStream* source = g_mime_data_wrapper_get_stream(wrapper);
-    if (!source) return {};
+    if (!source) return out;
     // Parts of a message read from memory are windows onto one buffer: they
     // are decoded from there straight into the result.
     if (GMIME_IS_STREAM_MEM(source) && GMIME_STREAM_MEM(source)->buffer) {
@@ -45,20 +48,49 @@ std::vector<uint8_t> decodedBytes(GMimePart* part, Warnings* warnings) {
         gint64 end = source->bound_end < 0 ? static_cast<gint64>(buffer->len) : source->bound_end;
         if (start >= 0 && start <= end && end <= static_cast<gint64>(buffer->len)) {
             std::string_view raw(reinterpret_cast<const char*>(buffer->data) + start, static_cast<size_t>(end - start));
-            return checked(decodeTransfer(raw, encoding), warnings);
+            TransferDecoded decoded = decodeTransfer(raw, encoding);
+            noteDamage(decoded.damaged, warnings);
+            out.assign(decoded.bytes.begin(), decoded.bytes.end());
+            return out;
         }
     }
-    GPtr<GMimeStream> copy(g_mime_stream_mem_new());
+    if (!ChunkedTransferDecoder::handles(encoding)) {
+        GPtr<GMimeStream> copy(g_mime_stream_mem_new());
+        g_mime_stream_reset(source);
+        g_mime_stream_write_to_stream(source, copy.get());
+        g_mime_stream_reset(source);
+        TransferDecoded decoded = decodeTransfer(takeByteArray(copy.get()), encoding);
+        noteDamage(decoded.damaged, warnings);
+        out.assign(decoded.bytes.begin(), decoded.bytes.end());
+        return out;
+    }
+    ChunkedTransferDecoder decoder(encoding);
+    gint64 length = g_mime_stream_length(source);
+    if (length > 0) out.reserve(static_cast<size_t>(length));
+    std::vector<char> piece(64 * 1024);
     g_mime_stream_reset(source);
-    g_mime_stream_write_to_stream(source, copy.get());
+    for (;;) {
+        ssize_t n = g_mime_stream_eos(source) ? 0 : g_mime_stream_read(source, piece.data(), piece.size());
+        size_t at = out.size();
+        out.resize(at + decoder.outputRoom(n > 0 ? static_cast<size_t>(n) : 0));
+        auto* into = reinterpret_cast<uint8_t*>(out.data()) + at;
+        size_t made = n > 0 ? decoder.step(std::string_view(piece.data(), static_cast<size_t>(n)), into) : decoder.finish(into);
+        out.resize(at + made);
+        if (n <= 0) break;
+    }
     g_mime_stream_reset(source);
-    std::string raw = takeByteArray(copy.get());
-    return checked(decodeTransfer(raw, encoding), warnings);
+    noteDamage(decoder.damaged(), warnings);
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> decodedBytes(GMimePart* part, Warnings* warnings) {
+    return decodedInto<std::vector<uint8_t>>(part, warnings);
 }
 
 std::string decodedContent(GMimePart* part, Warnings* warnings) {
-    std::vector<uint8_t> bytes = decodedBytes(part, warnings);
-    return std::string(bytes.begin(), bytes.end());
+    return decodedInto<std::string>(part, warnings);
 }
 
 std::string serialised(GMimeObject* object) {

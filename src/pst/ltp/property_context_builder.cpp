@@ -21,9 +21,9 @@ uint64_t PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
             return setStreamed(makeTag(tagId(tag), type), **source);
     }
     if (type == PropType::Unicode && std::endian::native == std::endian::little) {
-        if (auto* text = std::get_if<std::u16string>(&value)) {  // already UTF-16LE: no copy
+        if (auto* text = std::get_if<std::u16string>(&value)) {  // a long body is written without a copy
             setBytes(makeTag(tagId(tag), type),
-                     std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text->data()), 2 * text->size()));
+                     std::span(reinterpret_cast<const uint8_t*>(text->data()), text->size() * sizeof(char16_t)));
             return 0;
         }
     }
