@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "pst/ndb/ndb_writer.h"
+#include "pst/ndb/ndb_types.h"
 #include "pst/ndb/pst_file.h"
 
 namespace pst::ndb {
