@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/fonts.h"
 #include "app/hint_window.h"
 #include "app/icon_file.h"
@@ -49,6 +52,13 @@ int saveScreenImages(quillmere::frmStep1& window, const QString& dir)
 
 int main(int argc, char** argv)
 {
+    // Before QApplication, so that it answers without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("quillmere %s\n", QUILLMERE_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     quillmere::LoadWindowFont();
     quillmere::frmStep1 window;

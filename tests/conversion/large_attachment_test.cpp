@@ -176,7 +176,9 @@ TEST_F(LargeAttachmentTest, ConvertsInBoundedMemoryAndEveryReaderGetsTheBytesBac
         const test_readers::SeenAttachment* seen = firstSeenAttachment(result.root);
         ASSERT_NE(seen, nullptr) << result.tool;
         EXPECT_EQ(seen->name, "large.bin") << result.tool;
-        if (seen->size >= 0) EXPECT_EQ(static_cast<uint64_t>(seen->size), kAttachmentBytes) << result.tool;
+        if (seen->size >= 0) {
+            EXPECT_EQ(static_cast<uint64_t>(seen->size), kAttachmentBytes) << result.tool;
+        }
         EXPECT_EQ(seen->digest, digest) << result.tool;
     }
 }

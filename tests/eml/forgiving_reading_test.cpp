@@ -149,7 +149,7 @@ std::string uuencode(const std::string& data, bool trimTrailingBlanks) {
         std::string chunk = data.substr(at, 45);
         std::string line(1, static_cast<char>(0x20 + chunk.size()));
         for (size_t i = 0; i < chunk.size(); i += 3) {
-            unsigned char b[3] = {0, 0, 0};
+            unsigned b[3] = {0, 0, 0};
             for (size_t k = 0; k < 3 && i + k < chunk.size(); ++k) b[k] = static_cast<unsigned char>(chunk[i + k]);
             unsigned v[4] = {b[0] >> 2u, ((b[0] & 3u) << 4) | (b[1] >> 4), ((b[1] & 15u) << 2) | (b[2] >> 6), b[2] & 63u};
             for (unsigned x : v) line.push_back(static_cast<char>(0x20 + x));

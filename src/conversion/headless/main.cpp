@@ -45,18 +45,18 @@ void usage(std::FILE* out) {
                  "usage: quillmere-convert [--quiet] [SOURCE] [DEST]\n"
                  "  SOURCE  folder whose .eml files are converted (default: the bundled samples/)\n"
                  "  DEST    folder that receives the new .pst file (default: ./out/)\n"
-                 "  --quiet no line per message when the output is not a terminal\n");
+                 "  --quiet no line per message when the output is not a terminal\n"
+                 "  --version print the program's version\n");
 }
 
-// samples/ in the current folder, else the one beside the build folder.
-fs::path defaultSource(const char* argv0) {
+// The sample store bundled with the program, found from the program's own
+// location: installed, and in the build tree, it lies at
+// QUILLMERE_SAMPLES_FROM_BINDIR from the folder of the program.
+fs::path bundledSamples(const char* argv0) {
     std::error_code ec;
-    if (fs::is_directory("samples", ec)) return fs::absolute("samples");
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) exe = fs::absolute(argv0);
-    fs::path beside = exe.parent_path() / ".." / ".." / "samples";
-    if (fs::is_directory(beside, ec)) return fs::weakly_canonical(beside);
-    return fs::absolute("samples");
+    return (exe.parent_path() / QUILLMERE_SAMPLES_FROM_BINDIR).lexically_normal();
 }
 
 struct Listing {
@@ -100,6 +100,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--quiet")) {
             quiet = true;
+        } else if (!std::strcmp(argv[i], "--version")) {
+            std::printf("quillmere-convert %s\n", QUILLMERE_VERSION);
+            return 0;
         } else if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             usage(stdout);
             return 0;
@@ -117,7 +120,7 @@ int main(int argc, char** argv) {
     }
 
     std::error_code ec;
-    fs::path source = positional.size() >= 1 ? fs::absolute(positional[0]) : defaultSource(argv[0]);
+    fs::path source = positional.size() >= 1 ? fs::absolute(positional[0]) : bundledSamples(argv[0]);
     fs::path destination = fs::absolute(positional.size() >= 2 ? fs::path(positional[1]) : fs::path("out"));
     if (!fs::is_directory(source, ec)) {
         std::fprintf(stderr, "quillmere-convert: %s is not a folder\n", source.string().c_str());

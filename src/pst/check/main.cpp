@@ -9,7 +9,10 @@ int main(int argc, char** argv) {
     pst::check::Options options;
     const char* file = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--ndb-only") == 0)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "quillmere-pstcheck " QUILLMERE_VERSION "\n";
+            return 0;
+        } else if (std::strcmp(argv[i], "--ndb-only") == 0)
             options.ndbOnly = true;
         else if (std::strcmp(argv[i], "--strict") == 0)
             options.strict = true;
@@ -22,7 +25,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: quillmere-pstcheck [--ndb-only] [--strict] FILE.pst\n"
                      "Checks the file's integrity and prints what it found; exits 1 on any defect.\n"
                      "  --ndb-only  check the node database only (no messaging nodes needed)\n"
-                     "  --strict    also count what Outlook's own files get away with\n";
+                     "  --strict    also count what Outlook's own files get away with\n"
+                     "  --version   print the program's version\n";
         return 2;
     }
     auto report = pst::check::checkFile(file, options);

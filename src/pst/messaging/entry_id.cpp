@@ -5,9 +5,9 @@
 namespace pst::messaging {
 
 Bytes makeEntryId(const Bytes& providerUid, uint32_t nid) {
-    Bytes out(4, 0);
-    out.insert(out.end(), providerUid.begin(), providerUid.end());
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(nid >> (8 * i)));
+    Bytes out(4 + providerUid.size() + 4, 0);
+    std::copy(providerUid.begin(), providerUid.end(), out.begin() + 4);
+    for (size_t i = 0; i < 4; ++i) out[4 + providerUid.size() + i] = uint8_t(nid >> (8 * i));
     return out;
 }
 

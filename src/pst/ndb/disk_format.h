@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "pst/format/constants.h"
-#include "pst/ndb/ndb_writer.h"
+#include "pst/ndb/ndb_types.h"
 
 namespace pst::ndb {
 

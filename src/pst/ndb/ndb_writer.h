@@ -12,39 +12,12 @@
 #include <filesystem>
 #include <memory>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "pst/format/nid.h"
+#include "pst/ndb/ndb_types.h"
 
 namespace pst::ndb {
-
-using format::Nid;
-using Bid = uint64_t;
-
-enum class CryptMethod : uint8_t { None = 0x00, Permute = 0x01 };  // bCryptMethod
-
-// Largest payload of one data block ([MS-PST] "Data Blocks": 8192 - 16-byte trailer).
-inline constexpr size_t kMaxBlockPayload = 8176;
-
-// One entry of a node's subnode B-tree (SLENTRY).
-struct SubnodeEntry {
-    Nid nid = 0;
-    Bid data = 0;     // bidData
-    Bid subnode = 0;  // bidSub, 0 when the subnode has no subnodes of its own
-};
-
-// Thrown for every failure of the file: I/O errors, a full disk, a closed writer.
-// The last committed state on disk stays intact.
-class NdbError : public std::runtime_error {
-public:
-    enum class Kind { Io, DiskFull, Closed, InvalidArgument, Exists };
-    NdbError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
-    Kind kind() const { return kind_; }
-private:
-    Kind kind_;
-};
 
 class NdbWriter {
 public:

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "pst/ndb/ndb_writer.h"
+#include "pst/ndb/ndb_types.h"
 
 namespace pst::ndb {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "pst/read/pst_reader.h"
+#include "pst/read/read_error.h"
 
 namespace pst::read {
 

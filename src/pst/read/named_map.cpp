@@ -5,6 +5,7 @@
 #include "pst/format/property_sets.h"
 #include "pst/format/property_tags.h"
 #include "pst/read/bytes.h"
+#include "pst/read/pst_reader.h"
 
 namespace pst::read {
 

@@ -11,19 +11,14 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "pst/message_content.h"
 #include "pst/property.h"
+#include "pst/read/read_error.h"
 
 namespace pst::read {
-
-class ReadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // A folder as its own property context describes it.
 struct FolderView {

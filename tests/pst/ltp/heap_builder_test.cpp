@@ -121,7 +121,9 @@ TEST(HeapBuilder, WrittenAgainKeepsFullPagesAndDropsRolledBackAllocations) {
     auto h1 = decodeHeap(ndb.blocks.at(first));
     auto h2 = decodeHeap(ndb.blocks.at(second));
     for (size_t p = 1; p + 2 < h1.pages.size(); ++p)
-        if (p != 8) EXPECT_EQ(h1.pages[p], h2.pages[p]) << "page " << p;
+        if (p != 8) {
+            EXPECT_EQ(h1.pages[p], h2.pages[p]) << "page " << p;
+        }
     EXPECT_EQ(h2.itemCount(), kept.size() + 1);  // one scratch: the first was rolled back
     for (auto& [hid, bytes] : kept) ASSERT_EQ(h2.item(hid), bytes);
     EXPECT_THROW(heap.overwrite(kept[20].first, kept[20].second), std::logic_error);  // its page is final
