@@ -190,6 +190,7 @@ def main():
     print("  %.1f MB in %.1f s" % (total / 1e6, time.monotonic() - start))
     subprocess.run(["sync"])
 
+    load_before = os.getloadavg()
     floor_file = os.path.join(args.work, "floor.bin")
     floor_seconds = floor(source, floor_file)
     os.remove(floor_file)
@@ -211,7 +212,10 @@ def main():
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     target = 3 if args.case == "small" else 2
+    load_after = os.getloadavg()
     print()
+    print("machine             %d cores, load average %.1f before the floor, %.1f after readpst (1-minute)"
+          % (os.cpu_count() or 0, load_before[0], load_after[0]))
     print("case                %s: %d messages (%.1f MB of .eml files)" % (args.case, args.messages, total / 1e6))
     print("floor               %.2f s   (read every file, write one file, sync)" % floor_seconds)
     print("quillmere-convert   %.2f s   %.0f msgs/s   %.1f MB/s   peak memory %.1f MB   .pst %.1f MB"

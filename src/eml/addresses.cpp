@@ -101,6 +101,8 @@ std::optional<Mailbox> bracketlessMailbox(std::string_view rawValue) {
     return mailbox;
 }
 
+constexpr size_t kMaxEntryIdNameChars = 255;
+
 void appendUtf16z(pst::Bytes& out, std::u16string_view text) {
     for (char16_t c : text) {
         out.push_back(static_cast<uint8_t>(c & 0xFF));
@@ -161,7 +163,15 @@ pst::Bytes oneOffEntryId(const Mailbox& mailbox) {
                                      0x10, 0x19, 0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02,
                                      0x00, 0x00, 0x01, 0x90};
     pst::Bytes out(std::begin(header), std::end(header));
-    appendUtf16z(out, mailbox.shown());
+    // The name in an entry identifier only labels the address: a very long
+    // one is kept whole in the display-name properties, not copied again here.
+    std::u16string name = mailbox.shown();
+    if (name.size() > kMaxEntryIdNameChars) {
+        size_t keep = kMaxEntryIdNameChars;
+        if (name[keep - 1] >= 0xD800 && name[keep - 1] <= 0xDBFF) --keep;
+        name.resize(keep);
+    }
+    appendUtf16z(out, name);
     appendUtf16z(out, u"SMTP");
     appendUtf16z(out, mailbox.address);
     return out;

@@ -153,15 +153,12 @@ Constructed constructMessage(GByteArray* array, GMimeParserOptions* options) {
 
 // A file of text without any message header: mail readers show it as the
 // text of a message without sender or subject.
-ParseResult readHeaderlessText(const uint8_t* data, size_t size, std::optional<pst::FileTime> fileTime,
-                               Warnings& warnings) {
-    static const char kHeader[] = "Content-Type: text/plain\r\n\r\n";
-    GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size + sizeof kHeader));
-    g_byte_array_append(array, reinterpret_cast<const guint8*>(kHeader), sizeof kHeader - 1);
-    g_byte_array_append(array, data, static_cast<guint>(size));
+const char kHeaderlessHeader[] = "Content-Type: text/plain\r\n\r\n";
+
+ParseResult readHeaderlessText(GPtr<GMimeStream> stream, std::optional<pst::FileTime> fileTime, Warnings& warnings) {
     Warnings ignored;
     auto options = parserOptions(ignored);
-    Constructed parsed = constructMessage(array, options.get());
+    Constructed parsed = constructMessage(std::move(stream), options.get());
     GMimeMessage* message = parsed.message.get();
     if (!message) throw ParseError("The file is not an e-mail message: it has no message headers.");
     warnings.add("the file has no message headers; its text became the body of an item without sender or subject");
@@ -173,6 +170,16 @@ ParseResult readHeaderlessText(const uint8_t* data, size_t size, std::optional<p
     result.message = readMessageContent(message, std::string_view(), context, 0);
     result.warnings = warnings.take();
     return result;
+}
+
+ParseResult readHeaderlessText(const uint8_t* data, size_t size, std::optional<pst::FileTime> fileTime,
+                               Warnings& warnings) {
+    GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size + sizeof kHeaderlessHeader));
+    g_byte_array_append(array, reinterpret_cast<const guint8*>(kHeaderlessHeader), sizeof kHeaderlessHeader - 1);
+    g_byte_array_append(array, data, static_cast<guint>(size));
+    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(array));
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), TRUE);
+    return readHeaderlessText(std::move(stream), fileTime, warnings);
 }
 
 ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime) {
@@ -232,6 +239,12 @@ public:
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
     std::string_view text() const { return {reinterpret_cast<const char*>(data_), size_}; }
+
+    // Every page back: what is read later is read again from the file.
+    void releaseAll() {
+        madvise(const_cast<uint8_t*>(data_), size_, MADV_DONTNEED);
+        released_ = 0;
+    }
 
     // The scan has passed `at`. The pages are handed back a few megabytes
     // behind it: the kernel maps a large page-cache folio whole when any of
@@ -306,6 +319,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
 
     Warnings warnings;
     RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); });
+    mapped.releaseAll();  // a long header line or a header-less file was read through whole
     auto options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());
     GMimeMessage* message = parsed.message.get();
@@ -313,10 +327,19 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
     if (!message || !looksLikeMail(message)) {
         if (!looksLikeText(mapped.data(), mapped.size()))
             throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
-        std::string_view text = mapped.text();
-        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        // The text straight from the file, behind the header it lacks.
+        uint64_t start = mapped.text().substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+        mapped.releaseAll();
+        GPtr<GMimeStream> all(g_mime_stream_cat_new());
+        GPtr<GMimeStream> header(g_mime_stream_mem_new_with_buffer(kHeaderlessHeader, sizeof kHeaderlessHeader - 1));
+        g_mime_stream_cat_add_source(GMIME_STREAM_CAT(all.get()), header.get());
+        int own = dup(fd.fd);
+        if (own < 0) throw ParseError("The file cannot be read.");
+        GPtr<GMimeStream> file(g_mime_stream_fs_new(own));
+        GPtr<GMimeStream> text(g_mime_stream_substream(file.get(), static_cast<gint64>(start), static_cast<gint64>(size)));
+        g_mime_stream_cat_add_source(GMIME_STREAM_CAT(all.get()), text.get());
         Warnings textWarnings;
-        return readHeaderlessText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), fileTime, textWarnings);
+        return readHeaderlessText(std::move(all), fileTime, textWarnings);
     }
 
     GMimeStream* stream = parsed.stream.get();

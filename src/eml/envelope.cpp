@@ -193,6 +193,17 @@ std::u16string headerText(GMimeHeaderList* headers, const char* name, GMimeParse
     return text;
 }
 
+namespace {
+constexpr size_t kMaxSubjectPrefixAndNormalized = 253;
+
+// The first `max` UTF-16 units of `text`, never half of a surrogate pair.
+std::u16string cutAt(const std::u16string& text, size_t max) {
+    if (text.size() <= max) return text;
+    if (max > 0 && text[max - 1] >= 0xD800 && text[max - 1] <= 0xDBFF) --max;
+    return text.substr(0, max);
+}
+}  // namespace
+
 SubjectParts splitSubject(std::u16string_view subject) {
     size_t letters = 0;
     // [MS-OXCMAIL] 2.2.3.2.6.1: one to three characters of any script, none
@@ -221,10 +232,15 @@ void readEnvelope(GMimeMessage* message, GMimeParserOptions* options, std::strin
     SubjectParts parts = splitSubject(subject);
     out.set(PR_SUBJECT_W, subject);
     out.set(PR_SUBJECT_PREFIX_W, parts.prefix);
-    out.set(PR_NORMALIZED_SUBJECT_W, parts.normalized);
+    // [MS-OXCMSG] 2.2.1.10: prefix and normalized subject together stay under
+    // 254 characters. The subject and the header block keep the whole text,
+    // so a long subject is not stored over and over.
+    const size_t normalizedRoom = kMaxSubjectPrefixAndNormalized - parts.prefix.size();
+    std::u16string normalized = cutAt(parts.normalized, normalizedRoom);
+    out.set(PR_NORMALIZED_SUBJECT_W, normalized);
     // [MS-OXCMAIL] 2.2.3.2.7: Thread-Topic, else the normalized subject.
     std::u16string topic = headerText(headers, "Thread-Topic", options);
-    out.set(PR_CONVERSATION_TOPIC_W, topic.empty() ? parts.normalized : topic);
+    out.set(PR_CONVERSATION_TOPIC_W, topic.empty() ? normalized : cutAt(topic, kMaxSubjectPrefixAndNormalized));
 
     readAddresses(headers, options, out, warnings);
     readDates(headers, sentFallback, out, warnings);

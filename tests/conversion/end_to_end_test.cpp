@@ -191,5 +191,42 @@ TEST_F(HeadlessTest, StoreGrowsInProportionToOneLongLine) {
     }
 }
 
+TEST_F(HeadlessTest, LongSubjectAndSenderAreNotCopiedOverAndOver) {
+    // A 1 MB subject and a 1 MB sender name: the message keeps both whole,
+    // its folder's contents table only their first 255 characters, and the
+    // values derived from them (normalized subject, conversation topic, the
+    // names inside entry identifiers) stay short. What remains is each value
+    // as text (two bytes a character) where the message must hold it: the
+    // subject, the header block with both fields, and the name as sender and
+    // as the one represented, five times the file in all.
+    std::string words;
+    while (words.size() < (1u << 20)) words += "word of a long value ";
+    const std::string message = "From: \"" + words + "\" <sender@example.com>\r\nTo: ann@example.com\r\n"
+                                "Date: Mon, 7 Dec 2026 10:00:00 +0000\r\nSubject: " + words + "\r\n\r\nbody\r\n";
+    write("Mail/long.eml", message);
+    auto outcome = runConverter(base, "--quiet src out");
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+    fs::path pst = onlyPst();
+    ASSERT_FALSE(pst.empty());
+    EXPECT_LT(fs::file_size(pst), 5.5 * double(message.size()));
+    auto folders = testing_support::readWithOwnReader(pst);
+    size_t own = 0;
+    for (auto& [folder, messages] : folders) own += messages.size();
+    EXPECT_EQ(own, 1u);
+#ifdef QUILLMERE_PSTCHECK
+    EXPECT_EQ(std::system(("'" QUILLMERE_PSTCHECK "' --strict '" + pst.string() + "' >/dev/null 2>&1").c_str()), 0);
+#endif
+    if (testing_support::toolAvailable("pffexport")) {
+        int pff = 0;
+        for (auto& [folder, count] : testing_support::readWithPffexport(pst, base / "pff")) pff += count;
+        EXPECT_EQ(pff, 1);
+    }
+    if (testing_support::toolAvailable("readpst")) {
+        size_t rp = 0;
+        for (auto& [folder, read] : testing_support::readWithReadpst(pst, base / "readpst")) rp += read.size();
+        EXPECT_EQ(rp, 1u);
+    }
+}
+
 #endif
 

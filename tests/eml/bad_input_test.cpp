@@ -79,6 +79,10 @@ TEST(BadInput, MegabyteHeaderLineIsReadWhole) {
     auto result = parseText("From: a@example.org\r\nX-Long: " + longValue + "\r\nSubject: " + longValue.substr(0, 300000) +
                             "\r\n\r\nbody\r\n");
     EXPECT_EQ(text(result.message, PR_SUBJECT_W).size(), 300000u);
+    // Prefix and normalized subject stay under 254 characters ([MS-OXCMSG]),
+    // and so does the conversation topic taken from them.
+    EXPECT_EQ(text(result.message, PR_NORMALIZED_SUBJECT_W), longValue.substr(0, 253));
+    EXPECT_EQ(text(result.message, PR_CONVERSATION_TOPIC_W), longValue.substr(0, 253));
     EXPECT_EQ(text(result.message, PR_BODY_W), "body\r\n");
     EXPECT_GT(text(result.message, PR_TRANSPORT_MESSAGE_HEADERS_W).size(), size_t(1 << 20));
 }

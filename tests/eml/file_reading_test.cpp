@@ -242,6 +242,7 @@ TEST(FileReading, LargePartsAreStreamedWithTheRepairsAndWarningsOfAWholeReading)
                              "Content-Transfer-Encoding: base64\r\n" + padded));
     // And text with no header at all becomes the body.
     expectBothReadingsAgree(folder.write("text.eml", std::string(2u << 20, 'x') + "\r\nmore text\r\n"));
+    expectBothReadingsAgree(folder.write("bom-text.eml", "\xEF\xBB\xBF\r\n" + std::string(2u << 20, 'y') + "\r\n"));
 }
 
 TEST(FileReading, AFileThatShrinksBeforeItsPartIsWrittenKeepsWhatWasThereWithAWarning) {

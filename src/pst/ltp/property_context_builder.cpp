@@ -28,6 +28,10 @@ uint64_t PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
         }
     }
     std::vector<uint8_t> bytes = encodeValue(type, value);
+    if (!storedInline(type) && !bytes.empty() && bytes.size() <= kMaxHeapAllocation) {
+        props_[tagId(tag)] = Value{type, Value::Where::Heap, 0, std::move(bytes)};
+        return 0;
+    }
     setBytes(makeTag(tagId(tag), type), bytes);
     return 0;
 }

@@ -101,14 +101,22 @@ WrittenMessage MessageWriter::write(const MessageContent& message, int depth) {
         for (auto& p : r.props)
             if (tagType(p.tag) != PropType::Object) recipientColumns.push_back(ltp::storedTag(p.tag));
     ltp::TableContextBuilder recipients(recipientColumns);
+    static const Property kMailUser{tags::PR_OBJECT_TYPE, tags::MAPI_MAILUSER};
+    static const Property kDisplayType{tags::PR_DISPLAY_TYPE, tags::DT_MAILUSER};
+    static const Property kResponsibility{tags::PR_RESPONSIBILITY, false};
+    static const Property kRowVersion{tags::PR_LTP_ROW_VER, int32_t(1)};
+    std::vector<const Property*> row;  // the recipient's own values, not copies
     for (size_t i = 0; i < message.recipients.size(); ++i) {
-        std::vector<Property> row = message.recipients[i].props;
-        row.push_back({tags::PR_ROWID, int32_t(i)});
-        if (!findIn(row, tags::PR_OBJECT_TYPE)) row.push_back({tags::PR_OBJECT_TYPE, tags::MAPI_MAILUSER});
-        if (!findIn(row, tags::PR_DISPLAY_TYPE)) row.push_back({tags::PR_DISPLAY_TYPE, tags::DT_MAILUSER});
-        if (!findIn(row, tags::PR_RESPONSIBILITY)) row.push_back({tags::PR_RESPONSIBILITY, false});
-        row.push_back({tags::PR_LTP_ROW_VER, int32_t(1)});
-        for (auto& p : row) size += valueSize(p);
+        const std::vector<Property>& own = message.recipients[i].props;
+        const Property rowId{tags::PR_ROWID, int32_t(i)};
+        row.clear();
+        for (auto& p : own) row.push_back(&p);
+        row.push_back(&rowId);
+        if (!findIn(own, tags::PR_OBJECT_TYPE)) row.push_back(&kMailUser);
+        if (!findIn(own, tags::PR_DISPLAY_TYPE)) row.push_back(&kDisplayType);
+        if (!findIn(own, tags::PR_RESPONSIBILITY)) row.push_back(&kResponsibility);
+        row.push_back(&kRowVersion);
+        for (auto* p : row) size += valueSize(*p);
         recipients.addRow(static_cast<uint32_t>(i), row);
     }
     subnodes.add(format::kNidRecipientTable, recipients.write(ndb_));

@@ -7,6 +7,7 @@
 #include "pst/messaging/entry_id.h"
 #include "pst/messaging/message_writer.h"
 #include "pst/format/property_tags.h"
+#include "pst/messaging/table_cells.h"
 #include "pst/messaging/table_templates.h"
 #include "util/text.h"
 
@@ -302,8 +303,19 @@ MessageId StoreImpl::addMessage(FolderId folderId, const MessageContent& message
 
         std::vector<const Property*> row;
         row.reserve(message.props.size() + written.computed.size() + 1);
-        for (auto& p : message.props) row.push_back(&p);
-        for (auto& p : written.computed) row.push_back(&p);
+        std::vector<Property> shortened;  // long cells, as the table holds them
+        shortened.reserve(row.capacity());
+        auto addCell = [&](const Property& p) {
+            if (!f.contents->hasColumn(p.tag)) return;
+            if (auto cell = shortenedForTable(p)) {
+                shortened.push_back(std::move(*cell));
+                row.push_back(&shortened.back());
+            } else {
+                row.push_back(&p);
+            }
+        };
+        for (auto& p : message.props) addCell(p);
+        for (auto& p : written.computed) addCell(p);
         Property rowVer{PR_LTP_ROW_VER, int32_t(1)};
         row.push_back(&rowVer);
         f.contents->addRow(nid, row);

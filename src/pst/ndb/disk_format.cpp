@@ -7,17 +7,21 @@
 namespace pst::ndb {
 
 void buildBlock(std::span<const uint8_t> data, Bid bid, uint64_t ib, CryptMethod crypt, std::vector<uint8_t>& out) {
-    const size_t total = format::blockSizeOnDisk(data.size());
-    out.resize(total);
+    out.resize(format::blockSizeOnDisk(data.size()));
     if (!data.empty()) std::memcpy(out.data(), data.data(), data.size());
-    std::memset(out.data() + data.size(), 0, total - data.size());
+    sealBlock(out, data.size(), bid, ib, crypt);
+}
+
+void sealBlock(std::span<uint8_t> block, size_t cb, Bid bid, uint64_t ib, CryptMethod crypt) {
+    const size_t total = block.size();
+    std::memset(block.data() + cb, 0, total - cb);
     const bool internal = bid & format::kBidInternalBit;
-    std::span<uint8_t> stored(out.data(), data.size());
+    std::span<uint8_t> stored(block.data(), cb);
     if (!internal) {
         if (crypt == CryptMethod::Permute) format::permuteEncode(stored);
     }
-    uint8_t* t = out.data() + total - format::kBlockTrailerSize;
-    put16(t, static_cast<uint16_t>(data.size()));
+    uint8_t* t = block.data() + total - format::kBlockTrailerSize;
+    put16(t, static_cast<uint16_t>(cb));
     put16(t + 2, format::computeSig(ib, bid));
     put32(t + 4, format::crc32(stored));
     put64(t + 8, bid);

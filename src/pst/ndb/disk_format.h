@@ -27,6 +27,9 @@ inline uint64_t get64(const uint8_t* p) { uint64_t v = 0; for (int i = 7; i >= 0
 // The trailer's dwCRC covers the data as stored.
 // `out` is reused from block to block.
 void buildBlock(std::span<const uint8_t> data, Bid bid, uint64_t ib, CryptMethod crypt, std::vector<uint8_t>& out);
+// The same in place: `block` is blockSizeOnDisk(cb) bytes whose first cb
+// bytes hold the data.
+void sealBlock(std::span<uint8_t> block, size_t cb, Bid bid, uint64_t ib, CryptMethod crypt);
 
 // Fills in the PAGETRAILER of a page whose first 496 bytes are set
 // ([MS-PST] "PAGETRAILER"). BT and DList pages carry a signature, map

@@ -10,8 +10,8 @@
 #include "pst/ndb/btree_writer.h"
 #include "pst/ndb/disk_format.h"
 #include "pst/ndb/node_index.h"
-#include "pst/ndb/pst_file.h"
 #include "pst/ndb/space_map.h"
+#include "pst/ndb/write_behind_file.h"
 
 namespace pst::ndb {
 
@@ -305,8 +305,8 @@ public:
         bidNextB_ += kBidIncrement;
         const uint64_t size = blockSizeOnDisk(data.size());
         const uint64_t ib = allocate(size, kBlockAlign);
-        buildBlock(data, bid, ib, crypt_, scratch_);
-        file_.write(ib, scratch_);
+        // Encoding, CRC and the write itself happen on the file's own thread.
+        file_.writeBlock(data, bid, ib, crypt_);
         blocks_.push_back({bid, ib, static_cast<uint16_t>(data.size()), 1});
         bytesSinceCommit_ += size;
         return bid;
@@ -322,6 +322,7 @@ public:
     auto guarded(F&& f) -> decltype(f()) {
         checkUsable();
         try {
+            file_.throwIfFailed();
             return f();
         } catch (const NdbError& e) {
             if (e.kind() == NdbError::Kind::Io || e.kind() == NdbError::Kind::DiskFull) {
@@ -373,8 +374,8 @@ private:
         const uint32_t before = space_.sectionCount();
         const uint64_t ib = space_.allocate(size, align);
         if (space_.sectionCount() != before) {
-            // Nothing else between the size change and the HEADER that describes it.
-            file_.flush();
+            // Nothing else between the size change and the HEADER that
+            // describes it: the file's queue keeps these writes in order.
             file_.extendTo(space_.fileEnd());
             for (uint32_t s = before; s < space_.sectionCount(); ++s) {
                 if (hasPMap(s)) file_.writeNow(pmapOffset(s), pmapPage(pmapOffset(s)));
@@ -588,7 +589,7 @@ private:
 
     friend class TreeBuilder;
 
-    PstFile file_;
+    WriteBehindFile file_;
     CryptMethod crypt_;
     SpaceMap space_;
     std::array<uint32_t, 32> rgnid_{};
@@ -596,7 +597,6 @@ private:
     uint64_t bidNextP_ = kFirstPageBid;
     uint32_t unique_ = 0;
     std::vector<BlockEntry> blocks_;
-    std::vector<uint8_t> scratch_;  // the block being written
     std::unordered_map<Bid, std::vector<Bid>> pendingChildren_;
     NodeIndex nodes_;
     std::vector<std::pair<uint64_t, uint64_t>> released_;

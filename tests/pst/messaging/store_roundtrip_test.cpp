@@ -291,3 +291,27 @@ TEST(StoreRoundTrip, DeepAndWideFolderTrees) {
     ASSERT_EQ(children.size(), 600u);
     EXPECT_EQ(children[599].name, u"child 599");
 }
+
+TEST(StoreRoundTrip, ContentsTableKeepsTheFirst255CharactersOfALongValue) {
+    ScratchDir dir;
+    auto path = dir.file("long-values.pst");
+    // A subject whose 255th unit begins a surrogate pair, a long body (no
+    // column), and a short subject that the table keeps as it is.
+    std::u16string subject = std::u16string(254, u'a') + u"\U0001F600" + std::u16string(5000, u'b');
+    {
+        auto store = Store::create(path, u"Long");
+        FolderId f = store->createFolder(store->ipmSubtree(), u"Inbox");
+        store->addMessage(f, mailMessage(subject, std::u16string(100000, u'x')));
+        store->addMessage(f, mailMessage(std::u16string(255, u'c'), u"short"));
+        store->close();
+    }
+    EXPECT_EQ(checkerDefects(path), "");
+    auto r = PstReader::open(path);
+    auto f = child(*r, r->ipmSubtree().nid, u"inbox");
+    ASSERT_TRUE(f);
+    auto rows = r->table((f->nid & ~0x1Fu) | 0x0E).rows;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(std::get<std::u16string>(*rows[0].find(tags::PR_SUBJECT_W)), std::u16string(254, u'a'));
+    EXPECT_EQ(str(r->readMessage(rows[0].rowId).props, tags::PR_SUBJECT_W), subject);
+    EXPECT_EQ(std::get<std::u16string>(*rows[1].find(tags::PR_SUBJECT_W)), std::u16string(255, u'c'));
+}

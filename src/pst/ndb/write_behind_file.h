@@ -1,0 +1,96 @@
+#pragma once
+// The file under a writer, with a second thread behind it: block payloads and
+// positioned writes go into a bounded queue, and the thread encodes each
+// block, computes its CRC and trailer and writes it, in the order queued.
+// The caller allocates block ids and offsets itself, so nothing above sees
+// when a block reaches the file.
+//
+// Operations that need the file as written (reads, syncs, renames, closing)
+// first wait until the queue is empty, then run on the caller's thread.
+// The first failure of the thread stops all further writing (what is queued
+// after it is dropped) and is thrown as the same NdbError by the next call.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "pst/ndb/ndb_types.h"
+#include "pst/ndb/pst_file.h"
+
+namespace pst::ndb {
+
+class WriteBehindFile {
+public:
+    // Creates the file (fails if it exists); at most `queueBytes` wait in the queue.
+    explicit WriteBehindFile(const std::filesystem::path& path, size_t queueBytes = kDefaultQueueBytes);
+    ~WriteBehindFile();
+    WriteBehindFile(const WriteBehindFile&) = delete;
+    WriteBehindFile& operator=(const WriteBehindFile&) = delete;
+
+    static constexpr size_t kDefaultQueueBytes = 8 << 20;
+
+    // --- queued: they return once the bytes are copied -----------------------
+    // One block: `payload` encoded (external blocks), padded and sealed with
+    // its BLOCKTRAILER at `ib`.
+    void writeBlock(std::span<const uint8_t> payload, Bid bid, uint64_t ib, CryptMethod crypt);
+    // PstFile::write, PstFile::writeNow and PstFile::extendTo, in queue order.
+    void write(uint64_t offset, std::span<const uint8_t> data);
+    void writeNow(uint64_t offset, std::span<const uint8_t> data);
+    void extendTo(uint64_t size);
+
+    // --- after the queue is empty, on the caller's thread --------------------
+    void read(uint64_t offset, std::span<uint8_t> out);
+    void flush();
+    void sync();
+    bool renameNoReplace(const std::filesystem::path& to);
+    // Also after a failure: drops what is queued.
+    void releaseReservation();
+    void close();
+
+    // Throws the queue's first failure, if there was one.
+    void throwIfFailed();
+    const std::filesystem::path& path() const { return file_.path(); }
+
+private:
+    enum class Op : uint8_t { Block, Write, WriteNow, Extend };
+    struct Job {
+        Op op;
+        CryptMethod crypt = CryptMethod::None;
+        uint64_t offset = 0;
+        Bid bid = 0;
+        size_t size = 0;    // payload bytes for a block, else `length`
+        size_t length = 0;  // bytes of `data` that go to the file (a reused buffer may hold more)
+        std::vector<uint8_t> data;
+        std::span<uint8_t> bytes() { return {data.data(), length}; }
+    };
+
+    void enqueue(Op op, uint64_t offset, std::span<const uint8_t> data, size_t bufferSize, Bid bid = 0,
+                 CryptMethod crypt = CryptMethod::None);
+    void run(Job& job);
+    void worker();
+    void drain();
+
+    PstFile file_;
+    const size_t capacity_;
+
+    std::mutex mutex_;
+    std::condition_variable hasWork_;
+    std::condition_variable hasRoom_;
+    std::deque<Job> queue_;
+    std::vector<std::vector<uint8_t>> spare_;  // buffers of finished jobs, reused
+    size_t queuedBytes_ = 0;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::optional<NdbError> failure_;
+    std::atomic<bool> failed_{false};  // failure_ is set: read without the lock
+    std::thread thread_;
+};
+
+}  // namespace pst::ndb

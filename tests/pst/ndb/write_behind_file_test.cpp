@@ -1,0 +1,119 @@
+// The file's writing thread: blocks and writes reach the file in the order
+// they were queued, whatever the queue's size, and a failure of the thread
+// reaches the caller at its next call and stops all later writing.
+
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "pst/format/constants.h"
+#include "pst/ndb/disk_format.h"
+#include "pst/ndb/write_behind_file.h"
+#include "test_support.h"
+
+namespace pst::ndb {
+namespace {
+
+using ndbtest::pattern;
+using ndbtest::scratchFile;
+
+std::vector<uint8_t> readBack(WriteBehindFile& f, uint64_t offset, size_t n) {
+    std::vector<uint8_t> out(n);
+    f.read(offset, out);
+    return out;
+}
+
+TEST(WriteBehindFile, BlocksAreSealedAsTheSynchronousBuilderSealsThem) {
+    auto file = scratchFile("wb-blocks.pst");
+    // A queue of a few blocks, so the caller waits on the thread many times.
+    WriteBehindFile f(file, 20000);
+    std::vector<std::vector<uint8_t>> expected;
+    uint64_t ib = 0;
+    for (uint32_t i = 0; i < 300; ++i) {
+        auto payload = pattern(1 + (i * 977) % kMaxBlockPayload, i);
+        const Bid bid = 4 + 4 * i + (i % 5 == 0 ? format::kBidInternalBit : 0);
+        const auto crypt = i % 2 ? CryptMethod::Permute : CryptMethod::None;
+        std::vector<uint8_t> block;
+        buildBlock(payload, bid, ib, crypt, block);
+        f.writeBlock(payload, bid, ib, crypt);
+        expected.push_back(std::move(block));
+        ib += expected.back().size();
+    }
+    ib = 0;
+    for (auto& block : expected) {
+        ASSERT_EQ(readBack(f, ib, block.size()), block) << "block at " << ib;
+        ib += block.size();
+    }
+    f.close();
+}
+
+TEST(WriteBehindFile, LaterWritesWinAndExtendingKeepsItsPlaceInTheQueue) {
+    auto file = scratchFile("wb-order.pst");
+    WriteBehindFile f(file, 4096);
+    f.write(0, pattern(3000, 1));
+    f.writeNow(1000, pattern(512, 2));  // over the buffered bytes before it
+    f.write(1200, pattern(100, 3));
+    f.extendTo(1 << 20);
+    f.write((1 << 20) - 10, pattern(10, 4));
+    auto all = readBack(f, 0, 3000);
+    auto first = pattern(3000, 1), second = pattern(512, 2), third = pattern(100, 3);
+    EXPECT_TRUE(std::equal(first.begin(), first.begin() + 1000, all.begin()));
+    EXPECT_TRUE(std::equal(second.begin(), second.begin() + 200, all.begin() + 1000));
+    EXPECT_TRUE(std::equal(third.begin(), third.end(), all.begin() + 1200));
+    EXPECT_TRUE(std::equal(second.begin() + 300, second.end(), all.begin() + 1300));
+    EXPECT_TRUE(std::equal(first.begin() + 1512, first.end(), all.begin() + 1512));
+    EXPECT_EQ(readBack(f, (1 << 20) - 10, 10), pattern(10, 4));
+    f.sync();
+    EXPECT_EQ(std::filesystem::file_size(file), 1u << 20);
+    f.close();
+}
+
+// In a child under a file size limit: the thread's DiskFull comes back at
+// a later call, every call after it repeats it, and nothing queued after
+// the failure is written.
+TEST(WriteBehindFile, AFailureOfTheThreadReachesTheNextCallAndStopsWriting) {
+    auto file = scratchFile("wb-full.pst");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1'000'000, 1'000'000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        int code = 0;
+        {
+            WriteBehindFile f(file, 1 << 16);
+            uint64_t at = 0;
+            try {
+                for (;; at += 8192) f.write(at, pattern(8192, 7));
+            } catch (const NdbError& e) {
+                code = e.kind() == NdbError::Kind::DiskFull ? 1 : 9;
+            }
+            if (at < 1'000'000) code = 9;  // the failure cannot come before the limit
+            try {
+                f.writeNow(0, pattern(512, 8));  // must not reach the file
+            } catch (const NdbError& e) {
+                code += e.kind() == NdbError::Kind::DiskFull ? 10 : 90;
+            }
+            try {
+                f.sync();
+            } catch (const NdbError& e) {
+                code += e.kind() == NdbError::Kind::DiskFull ? 100 : 900;
+            }
+            f.close();
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 111);
+    std::ifstream in(file, std::ios::binary);
+    std::vector<uint8_t> head(512);
+    in.read(reinterpret_cast<char*>(head.data()), 512);
+    auto first = pattern(8192, 7);
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), first.begin())) << "a write queued after the failure reached the file";
+}
+
+}  // namespace
+}  // namespace pst::ndb
