@@ -70,7 +70,7 @@ public:
     explicit MessagingPass(Checker& c) : c_(c) {}
 
     void run() {
-        for (auto& [nid, n] : c_.nodes) children_.emplace(n.parentNid, nid);
+        for (auto& [nid, n] : c_.nodes) children_.emplace(n.nidParent, nid);
         checkMandatoryNodes();
         checkStore();
         checkNameToIdMap();
@@ -250,7 +250,7 @@ private:
         if (!visitedFolders_.insert(nid).second) return c_.defect(where, "is listed in more than one hierarchy table");
         if (depth > 1000) return c_.defect(where, "nests too deep");
         auto& node = c_.nodes.at(nid);
-        if (node.parentNid != expectedParent) c_.defect(where, "has nidParent " + hex(node.parentNid) + ", but is listed under " + hex(expectedParent));
+        if (node.nidParent != expectedParent) c_.defect(where, "has nidParent " + hex(node.nidParent) + ", but is listed under " + hex(expectedParent));
         bool search = fmt::nidType(nid) == fmt::NID_TYPE_SEARCH_FOLDER;
         ++(search ? c_.report.summary.searchFolders : c_.report.summary.folders);
         auto props = pcNode(nid, search ? "search folder" : "folder");
@@ -365,7 +365,7 @@ private:
         }
         checked_.insert(nid);
         auto& n = c_.nodes.at(nid);
-        if (n.parentNid != folder) c_.defect(where, "has nidParent " + hex(n.parentNid) + ", but is listed in folder " + hex(folder));
+        if (n.nidParent != folder) c_.defect(where, "has nidParent " + hex(n.nidParent) + ", but is listed in folder " + hex(folder));
         ++c_.report.summary.messages;
         auto data = loadData(n.bidData, n.bidSub, where);
         if (!data) return std::nullopt;
@@ -467,7 +467,7 @@ private:
                 c_.defect("folder " + hex(nid), "is not reachable from the root folder's hierarchy");
             if ((type == fmt::NID_TYPE_NORMAL_MESSAGE || type == fmt::NID_TYPE_ASSOC_MESSAGE) && !visitedMessages_.count(nid)) {
                 // A folder whose table could not be read is reported once, not per message.
-                if (unreadableTables_.count(n.parentNid)) continue;
+                if (unreadableTables_.count(n.nidParent)) continue;
                 if (++orphans <= 10) c_.defect("message " + hex(nid), "is not listed in any folder's contents table");
             }
             if (type == fmt::NID_TYPE_HIERARCHY_TABLE || type == fmt::NID_TYPE_CONTENTS_TABLE || type == fmt::NID_TYPE_ASSOC_CONTENTS_TABLE) {
@@ -479,15 +479,15 @@ private:
         }
         if (orphans > 10) c_.defect("messages", std::to_string(orphans - 10) + " more are not listed in any folder's contents table");
         if (ipm_ && !visitedFolders_.count(*ipm_)) c_.defect("IPM subtree " + hex(*ipm_), "is not in the folder tree");
-        if (ipm_ && c_.nodes.count(*ipm_) && c_.nodes.at(*ipm_).parentNid != fmt::kNidRootFolder)
+        if (ipm_ && c_.nodes.count(*ipm_) && c_.nodes.at(*ipm_).nidParent != fmt::kNidRootFolder)
             c_.defect("IPM subtree " + hex(*ipm_), "is not a child of the root folder");
-        if (wastebasket_ && ipm_ && c_.nodes.count(*wastebasket_) && c_.nodes.at(*wastebasket_).parentNid != *ipm_)
+        if (wastebasket_ && ipm_ && c_.nodes.count(*wastebasket_) && c_.nodes.at(*wastebasket_).nidParent != *ipm_)
             c_.defect("Deleted Items " + hex(*wastebasket_), "is not a child of the IPM subtree");
-        if (finder_ && c_.nodes.count(*finder_) && c_.nodes.at(*finder_).parentNid != fmt::kNidRootFolder)
+        if (finder_ && c_.nodes.count(*finder_) && c_.nodes.at(*finder_).nidParent != fmt::kNidRootFolder)
             c_.defect("search root " + hex(*finder_), "is not a child of the root folder");
         bool spam = false;
         for (auto& [nid, n] : c_.nodes)
-            if (fmt::nidType(nid) == fmt::NID_TYPE_SEARCH_FOLDER && n.parentNid == fmt::kNidRootFolder) spam = true;
+            if (fmt::nidType(nid) == fmt::NID_TYPE_SEARCH_FOLDER && n.nidParent == fmt::kNidRootFolder) spam = true;
         if (!spam) c_.tolerated("root folder", "has no search folder (the spam search folder)");
     }
 

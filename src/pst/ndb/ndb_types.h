@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "pst/format/btree_entries.h"
 #include "pst/format/nid.h"
 
 namespace pst::ndb {
@@ -20,12 +21,8 @@ enum class CryptMethod : uint8_t { None = 0x00, Permute = 0x01 };  // bCryptMeth
 // Largest payload of one data block ([MS-PST] "Data Blocks": 8192 - 16-byte trailer).
 inline constexpr size_t kMaxBlockPayload = 8176;
 
-// One entry of a node's subnode B-tree (SLENTRY).
-struct SubnodeEntry {
-    Nid nid = 0;
-    Bid data = 0;     // bidData
-    Bid subnode = 0;  // bidSub, 0 when the subnode has no subnodes of its own
-};
+// One entry of a node's subnode B-tree.
+using SubnodeEntry = format::SlEntry;
 
 // Thrown for every failure of the file: I/O errors, a full disk, a closed writer.
 // The last committed state on disk stays intact.

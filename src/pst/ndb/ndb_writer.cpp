@@ -187,8 +187,8 @@ public:
                       [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
             for (size_t i = 0; i < entries.size(); ++i) {
                 if (i && entries[i].nid == entries[i - 1].nid) throw invalid("writeSubnodes: duplicate NID");
-                requireBlock(entries[i].data);
-                if (entries[i].subnode) requireBlock(entries[i].subnode);
+                requireBlock(entries[i].bidData);
+                if (entries[i].bidSub) requireBlock(entries[i].bidSub);
             }
             const size_t leaves = (entries.size() + kSlBlockMaxEntries - 1) / kSlBlockMaxEntries;
             if (leaves > kSiBlockMaxEntries) throw invalid("writeSubnodes: too many subnodes for one node");
@@ -206,10 +206,10 @@ public:
                     const SubnodeEntry& e = entries[first + k];
                     uint8_t* d = &b[kSBlockHeaderSize + k * kSlEntrySize];
                     put64(d, e.nid);
-                    put64(d + 8, e.data);
-                    put64(d + 16, e.subnode);
-                    children.push_back(e.data);
-                    if (e.subnode) children.push_back(e.subnode);
+                    put64(d + 8, e.bidData);
+                    put64(d + 16, e.bidSub);
+                    children.push_back(e.bidData);
+                    if (e.bidSub) children.push_back(e.bidSub);
                 }
                 Bid bid = writeInternal(b, std::move(children));
                 slblocks.emplace_back(entries[first].nid, bid);
@@ -248,9 +248,9 @@ public:
             if (data) incRef(data);
             if (subnode) incRef(subnode);
             NodeRecord old;
-            if (nodes_.put({nid, parent, data, subnode}, old)) {
-                if (old.data) decRef(old.data);
-                if (old.subnode) decRef(old.subnode);
+            if (nodes_.put({nid, data, subnode, parent}, old)) {
+                if (old.bidData) decRef(old.bidData);
+                if (old.bidSub) decRef(old.bidSub);
             }
             uint8_t type = nidType(nid);
             rgnid_[type] = std::max(rgnid_[type], nidIndex(nid) + 1);
@@ -263,8 +263,8 @@ public:
         guarded([&] {
             NodeRecord old;
             if (!nodes_.erase(nid, old)) return 0;
-            if (old.data) decRef(old.data);
-            if (old.subnode) decRef(old.subnode);
+            if (old.bidData) decRef(old.bidData);
+            if (old.bidSub) decRef(old.bidSub);
             treesDirty_ = true;
             return 0;
         });
@@ -497,9 +497,9 @@ private:
         Bref nbt = writeBTree(kPtypeNBT, kNbtEntrySize, nodes_.size(), [&](uint8_t* d) {
             const NodeRecord& n = *node++;
             put64(d, n.nid);
-            put64(d + 8, n.data);
-            put64(d + 16, n.subnode);
-            put32(d + 24, n.parent);
+            put64(d + 8, n.bidData);
+            put64(d + 16, n.bidSub);
+            put32(d + 24, n.nidParent);
             return uint64_t(n.nid);
         }, s, pages);
         for (uint64_t ib : btPages_) released_.emplace_back(ib, kPageSize);

@@ -12,14 +12,14 @@ NodeRecord* NodeIndex::findBase(Nid nid) {
 
 const NodeRecord* NodeIndex::find(Nid nid) const {
     NodeRecord* r = const_cast<NodeIndex*>(this)->findBase(nid);
-    if (r) return r->subnode == kDeleted ? nullptr : r;
+    if (r) return r->bidSub == kDeleted ? nullptr : r;
     auto it = added_.find(nid);
     return it == added_.end() ? nullptr : &it->second;
 }
 
 bool NodeIndex::put(const NodeRecord& node, NodeRecord& replaced) {
     if (NodeRecord* r = findBase(node.nid)) {
-        bool existed = r->subnode != kDeleted;
+        bool existed = r->bidSub != kDeleted;
         if (existed) replaced = *r; else ++live_;
         *r = node;
         return existed;
@@ -36,9 +36,9 @@ bool NodeIndex::put(const NodeRecord& node, NodeRecord& replaced) {
 
 bool NodeIndex::erase(Nid nid, NodeRecord& erased) {
     if (NodeRecord* r = findBase(nid)) {
-        if (r->subnode == kDeleted) return false;
+        if (r->bidSub == kDeleted) return false;
         erased = *r;
-        r->subnode = kDeleted;
+        r->bidSub = kDeleted;
         --live_;
         return true;
     }
@@ -57,7 +57,7 @@ void NodeIndex::merge() {
     auto b = added_.begin();
     while (a != base_.end() || b != added_.end()) {
         if (b == added_.end() || (a != base_.end() && a->nid < b->first)) {
-            if (a->subnode != kDeleted) merged.push_back(*a);
+            if (a->bidSub != kDeleted) merged.push_back(*a);
             ++a;
         } else {
             merged.push_back(b->second);

@@ -11,12 +11,7 @@
 
 namespace pst::ndb {
 
-struct NodeRecord {
-    Nid nid = 0;
-    Nid parent = 0;
-    Bid data = 0;
-    Bid subnode = 0;
-};
+using NodeRecord = format::NbtEntry;
 
 class NodeIndex {
 public:
@@ -31,7 +26,7 @@ public:
     const std::vector<NodeRecord>& sorted() const { return base_; }
 
 private:
-    static constexpr Bid kDeleted = ~Bid{0};  // in `subnode`: a deleted base entry
+    static constexpr Bid kDeleted = ~Bid{0};  // in `bidSub`: a deleted base entry
     NodeRecord* findBase(Nid nid);
     std::vector<NodeRecord> base_;
     std::map<Nid, NodeRecord> added_;

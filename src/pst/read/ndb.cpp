@@ -115,7 +115,7 @@ BtPage parseBtPage(std::span<const uint8_t> page, uint8_t ptype, const Layout& l
             n.nid = uid(page, e, l.unicode);
             n.bidData = uid(page, e + w, l.unicode);
             n.bidSub = uid(page, e + 2 * w, l.unicode);
-            n.parentNid = u32(page, e + 3 * w);
+            n.nidParent = u32(page, e + 3 * w);
             p.nodes.push_back(n);
         } else {
             BbtEntry b;

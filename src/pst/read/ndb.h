@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "pst/format/bref.h"
+#include "pst/format/btree_entries.h"
 #include "pst/format/constants.h"
 #include "pst/read/file_view.h"
 
@@ -81,17 +82,8 @@ PageTrailer parsePageTrailer(std::span<const uint8_t> page, const Layout& layout
 // The CRC a page's trailer should hold (over everything before the trailer).
 uint32_t pageCrc(std::span<const uint8_t> page, const Layout& layout);
 
-struct NbtEntry {
-    uint64_t nid = 0;   // 8 bytes wide in Unicode files; a NID fits in the low 32 bits
-    uint64_t bidData = 0;
-    uint64_t bidSub = 0;
-    uint32_t parentNid = 0;
-};
-struct BbtEntry {
-    Bref bref;
-    uint16_t cb = 0;
-    uint16_t cRef = 0;
-};
+using format::NbtEntry;
+using format::BbtEntry;
 struct BtEntry {
     uint64_t key = 0;
     Bref child;
@@ -117,11 +109,7 @@ struct BlockTrailer {
 };
 BlockTrailer parseBlockTrailer(std::span<const uint8_t> block, const Layout& layout);
 
-struct SubnodeLeaf {
-    uint32_t nid = 0;
-    uint64_t bidData = 0;
-    uint64_t bidSub = 0;
-};
+using SubnodeLeaf = format::SlEntry;
 using SubnodeMap = std::map<uint32_t, SubnodeLeaf>;
 
 inline constexpr uint64_t bidKey(uint64_t bid) { return bid & ~format::kBidReservedBit; }  // reserved bit ignored

@@ -99,7 +99,7 @@ public:
         auto props = properties(nid);
         FolderView f;
         f.nid = nid;
-        f.parentNid = n->parentNid;
+        f.nidParent = n->nidParent;
         f.name = stringProp(props, makeTag(tagId(tags::PR_DISPLAY_NAME_W), PropType::Unicode));
         f.containerClass = stringProp(props, makeTag(tagId(tags::PR_CONTAINER_CLASS_W), PropType::Unicode));
         f.unreadCount = intProp(props, tags::PR_CONTENT_UNREAD);
@@ -160,7 +160,7 @@ public:
 
 private:
     static NodeInfo info(const NbtEntry& n) {
-        return {static_cast<uint32_t>(n.nid), n.bidData, n.bidSub, n.parentNid};
+        return {static_cast<uint32_t>(n.nid), n.bidData, n.bidSub, n.nidParent};
     }
 
     NodeData nodeData(uint32_t nid) {

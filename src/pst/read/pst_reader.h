@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "pst/format/btree_entries.h"
 #include "pst/message_content.h"
 #include "pst/property.h"
 #include "pst/read/read_error.h"
@@ -23,7 +24,7 @@ namespace pst::read {
 // A folder as its own property context describes it.
 struct FolderView {
     uint32_t nid = 0;
-    uint32_t parentNid = 0;        // nidParent of the folder's NBT entry
+    uint32_t nidParent = 0;        // nidParent of the folder's NBT entry
     std::u16string name;           // PR_DISPLAY_NAME
     std::u16string containerClass; // PR_CONTAINER_CLASS, empty when absent
     // PR_CONTENT_COUNT, PR_CONTENT_UNREAD, PR_SUBFOLDERS. Where the PC lacks
@@ -51,12 +52,7 @@ struct Table {
 };
 
 // One node of the node B-tree.
-struct NodeInfo {
-    uint32_t nid = 0;
-    uint64_t bidData = 0;
-    uint64_t bidSub = 0;
-    uint32_t parentNid = 0;
-};
+using NodeInfo = format::NbtEntry;
 
 class PstReader {
 public:

@@ -15,7 +15,7 @@ uint32_t u32(const std::vector<uint8_t>& b, size_t at) { return u16(b, at) | (ui
 std::vector<uint8_t> resolveHnid(const FakeNdbWriter& ndb, const DecodedHeap& heap, ndb::Bid subnode, uint32_t hnid) {
     if (hnid == 0) return {};
     if ((hnid & 0x1F) == 0) return heap.item(hnid);
-    return ndb.read(ndb.subnode(subnode, hnid).data);
+    return ndb.read(ndb.subnode(subnode, hnid).bidData);
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ DecodedTable decodeTc(const FakeNdbWriter& ndb, ndb::Bid data, ndb::Bid subnode)
     if (hnidRows != 0) {
         std::vector<std::vector<uint8_t>> blocks;
         if ((hnidRows & 0x1F) == 0) blocks.push_back(heap.item(hnidRows));
-        else blocks = ndb.blocks.at(ndb.subnode(subnode, hnidRows).data), t.matrixBlocks = blocks.size();
+        else blocks = ndb.blocks.at(ndb.subnode(subnode, hnidRows).bidData), t.matrixBlocks = blocks.size();
         size_t remaining = index.records.size();
         for (size_t b = 0; b < blocks.size(); ++b) {
             if (b + 1 < blocks.size() && blocks[b].size() != ndb::kMaxBlockPayload)

@@ -199,7 +199,7 @@ std::vector<Difference> compare(StoreView& ours, StoreView& theirs) {
     for (Nid nid : mine) {
         if (!other.count(nid)) continue;
         auto a = ours.kind(nid), b = theirs.kind(nid);
-        auto pa = ours.ndb->findNode(nid)->parentNid, pb = theirs.ndb->findNode(nid)->parentNid;
+        auto pa = ours.ndb->findNode(nid)->nidParent, pb = theirs.ndb->findNode(nid)->nidParent;
         if (pa != pb) out.push_back({Difference::NodeContent, nid, 0, text("parent ", hex(pa), ", Outlook's ", hex(pb))});
         if (a != b) {
             out.push_back({Difference::NodeContent, nid, 0, text("ours holds ", kindName(a), ", Outlook's ", kindName(b))});

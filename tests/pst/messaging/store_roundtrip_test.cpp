@@ -54,7 +54,7 @@ TEST(StoreRoundTrip, EmptyStoreReadsBack) {
     auto top = r->subfolders(r->ipmSubtree().nid);
     ASSERT_EQ(top.size(), 1u);
     EXPECT_EQ(top[0].name, u"Deleted Items");
-    EXPECT_EQ(top[0].parentNid, r->ipmSubtree().nid);
+    EXPECT_EQ(top[0].nidParent, r->ipmSubtree().nid);
     std::vector<std::u16string> rootChildren;
     for (auto& f : r->subfolders(r->root().nid)) rootChildren.push_back(f.name);
     EXPECT_EQ(rootChildren, (std::vector<std::u16string>{u"Top of Personal Folders", u"Search Root",

@@ -58,7 +58,7 @@ TEST(ReaderOnSamples, EveryFolderAgreesWithItsTablesAndEveryMessageReads) {
             for (auto nid : nids) {
                 auto m = r->readMessage(nid);
                 EXPECT_FALSE(m.props.empty());
-                EXPECT_EQ(r->node(nid)->parentNid, f.nid);
+                EXPECT_EQ(r->node(nid)->nidParent, f.nid);
                 ++messages;
             }
         });
@@ -77,7 +77,7 @@ TEST(ReaderOnSamples, UnicodeStoreTreeMessageRecipientAndAttachment) {
 
     auto ipm = r->ipmSubtree();
     EXPECT_EQ(ipm.nid, 0x8022u);
-    EXPECT_EQ(ipm.parentNid, 0x122u);
+    EXPECT_EQ(ipm.nidParent, 0x122u);
     auto deleted = r->findSubfolder(ipm.nid, u"DELETED items");
     ASSERT_TRUE(deleted);
     EXPECT_EQ(deleted->name, u"Deleted Items");
