@@ -49,12 +49,25 @@ std::string lower(std::string_view s) {
     return out;
 }
 
+// Open converters by charset, closed when their thread ends (a run's
+// reading thread ends with the run).
+struct OpenConverters {
+    std::unordered_map<std::string, iconv_t> byCharset;
+    OpenConverters() = default;
+    OpenConverters(const OpenConverters&) = delete;
+    OpenConverters& operator=(const OpenConverters&) = delete;
+    ~OpenConverters() {
+        for (auto& [charset, cd] : byCharset)
+            if (cd != (iconv_t)-1) g_mime_iconv_close(cd);
+    }
+};
+
 }  // namespace
 
 void keepConverterLoaded(const std::string& charset) {
-    thread_local std::unordered_map<std::string, iconv_t> toUtf8;
-    if (toUtf8.size() >= 256 || toUtf8.count(charset)) return;
-    toUtf8.emplace(charset, g_mime_iconv_open("UTF-8", charset.c_str()));
+    thread_local OpenConverters toUtf8;
+    if (toUtf8.byCharset.size() >= 256 || toUtf8.byCharset.count(charset)) return;
+    toUtf8.byCharset.emplace(charset, g_mime_iconv_open("UTF-8", charset.c_str()));
 }
 
 namespace {
@@ -64,7 +77,8 @@ namespace {
 // it again; keeping one open also makes GMime's own conversions (encoded
 // words in headers) cheap.
 iconv_t converterTo16(const std::string& charset) {
-    thread_local std::unordered_map<std::string, iconv_t> converters;
+    thread_local OpenConverters open;
+    auto& converters = open.byCharset;
     auto found = converters.find(charset);
     if (found != converters.end()) {
         if (found->second != (iconv_t)-1) iconv(found->second, nullptr, nullptr, nullptr, nullptr);
@@ -227,13 +241,7 @@ std::u16string utf8ToUtf16(std::string_view s) {
             p += i;
             continue;
         }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        quillmere::appendCodePoint(out, cp);
         p += n + 1;
     }
     return out;

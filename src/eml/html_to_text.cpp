@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "util/utf.h"
+
 namespace eml {
 
 namespace {
@@ -23,15 +25,10 @@ size_t findNoCase(std::u16string_view text, size_t from, std::u16string_view wor
     return std::u16string_view::npos;
 }
 
-void appendCodePoint(std::u16string& out, uint32_t cp) {
+// A character reference's code point; one that names no character is U+FFFD.
+void appendReferenced(std::u16string& out, uint32_t cp) {
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp >= 0x10000) {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-        out.push_back(static_cast<char16_t>(cp));
-    }
+    quillmere::appendCodePoint(out, cp);
 }
 
 // Decodes the entity at text[at] == '&'; returns the characters consumed, 0
@@ -74,7 +71,7 @@ size_t decodeEntity(std::u16string_view text, size_t at, std::u16string& out) {
             if (cp > 0x10FFFF) cp = 0x110000;
         }
         if (digits == 0) return 0;
-        appendCodePoint(out, cp);
+        appendReferenced(out, cp);
         return consumed;
     }
     if (!terminated) return 0;

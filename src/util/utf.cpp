@@ -10,17 +10,6 @@ bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 constexpr char16_t kEscapeBase = 0xDC00;  // escaped byte b is U+DC00 + b (b >= 0x80)
 constexpr char16_t kReplacement = 0xFFFD;
 
-void appendCodePoint(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 void appendUtf8(std::string& out, char32_t cp)
 {
     if (cp < 0x80) {
@@ -74,6 +63,17 @@ std::size_t decodeOne(std::string_view s, std::size_t i, char32_t& cp)
 }
 
 }  // namespace
+
+void appendCodePoint(std::u16string& out, char32_t cp)
+{
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
 
 std::u16string toUtf16(std::string_view utf8)
 {

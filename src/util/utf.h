@@ -20,6 +20,8 @@
 namespace quillmere {
 
 std::u16string toUtf16(std::string_view utf8);
+// One code point (at most U+10FFFF) as one or two UTF-16 units.
+void appendCodePoint(std::u16string& out, char32_t cp);
 std::string toUtf8(std::u16string_view utf16);
 // UTF-16 text stored as little-endian bytes (as the store and TNEF keep it);
 // a trailing odd byte is dropped.
