@@ -90,13 +90,18 @@ struct OptionsDeleter {
 
 namespace {
 
+// The length of the line break that starts `text` (the blank line ending the
+// header block), 0 when there is none.
+size_t leadingLineBreak(std::string_view text) {
+    if (text.starts_with("\r\n")) return 2;
+    return text.starts_with('\n') ? 1 : 0;
+}
+
 // The bytes after the blank line that ends the header block.
 std::string_view bodyAfterHeaders(GByteArray* array, size_t headersEnd) {
-    std::string_view all(reinterpret_cast<const char*>(array->data), array->len);
-    size_t at = std::min(headersEnd, all.size());
-    if (all.compare(at, 2, "\r\n") == 0) at += 2;
-    else if (all.compare(at, 1, "\n") == 0) at += 1;
-    return all.substr(at);
+    std::string_view rest = std::string_view(reinterpret_cast<const char*>(array->data), array->len)
+                                .substr(std::min<size_t>(headersEnd, array->len));
+    return rest.substr(leadingLineBreak(rest));
 }
 
 pst::FileTime currentTime() {
@@ -352,8 +357,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
     context.sentTime = {fileTime, currentTime()};
     context.fileBody = [stream, headersEnd] {
         std::string body = streamText(stream, headersEnd);
-        if (body.compare(0, 2, "\r\n") == 0) body.erase(0, 2);
-        else if (body.compare(0, 1, "\n") == 0) body.erase(0, 1);
+        body.erase(0, leadingLineBreak(body));
         return body;
     };
     ParseResult result;

@@ -19,14 +19,9 @@ std::string takeByteArray(GMimeStream* stream) {
     return std::string(reinterpret_cast<const char*>(array->data), array->len);
 }
 
-}  // namespace
-
-
-namespace {
-
 void noteDamage(bool damaged, Warnings* warnings) {
     if (damaged && warnings)
-        warnings->add("the base64 data of a part is damaged at its end; what could be read was kept");
+        warnings->add(kDamagedBase64Warning);
 }
 
 // The part's content decoded into `out` (a byte vector or a string), read

@@ -35,8 +35,7 @@ public:
     std::vector<std::string> warnings() const override {
         std::vector<std::string> out;
         if (readFailed_) out.push_back("an attachment could not be read to its end from the file; what could be read was kept");
-        if (decoder_.damaged())
-            out.push_back("the base64 data of a part is damaged at its end; what could be read was kept");
+        if (decoder_.damaged()) out.push_back(kDamagedBase64Warning);
         return out;
     }
 

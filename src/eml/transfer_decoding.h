@@ -20,6 +20,10 @@ struct TransferDecoded {
 
 TransferDecoded decodeTransfer(std::string_view encoded, GMimeContentEncoding encoding);
 
+// The warning a part's file gets when its base64 is damaged.
+inline constexpr const char* kDamagedBase64Warning =
+    "the base64 data of a part is damaged at its end; what could be read was kept";
+
 // The same decoding piece by piece (base64, quoted-printable, or none for
 // any other encoding): the pieces give together what decodeTransfer gives
 // for their whole. Uuencode is read whole only.

@@ -104,7 +104,7 @@ void WriteBehindFile::worker() {
         queuedBytes_ -= job.length;
         spare_.push_back(std::move(job.data));
         // Enough buffers to fill the queue with blocks; the rest go back.
-        if (spare_.size() > capacity_ / 8192 + 1) spare_.pop_back();
+        if (spare_.size() > capacity_ / format::kMaxBlockSize + 1) spare_.pop_back();
         hasRoom_.notify_all();
     }
 }
