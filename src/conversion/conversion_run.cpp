@@ -87,7 +87,7 @@ void ConversionRun::noteStoreFailure(const std::exception& e) {
 RunReport ConversionRun::run() {
     report_ = RunReport{};
     accounts_.clear();
-    settled_ = 0;
+    accounted_ = 0;
     saved_ = 0;
     reportFile_.reset();
     fields_.saveFolder = host_.prompts().browseForFolder(u"Choose Folder to Save...");
@@ -129,7 +129,7 @@ RunReport ConversionRun::run() {
         report_.errorReason = stopped.what();
         store_.reset();
         if (!reportFile_ && !composedPath.empty()) openReport(composedPath);
-        for (int r = static_cast<int>(accounts_.size()); r < report_.rows; ++r)
+        for (int r = static_cast<int>(accounted_); r < report_.rows; ++r)
             failRow(r, host_.rowText(r), u"", "the run stopped before this file: " + report_.errorReason);
         settleRows(true);
         writeSummary();
@@ -142,7 +142,7 @@ RunReport ConversionRun::run() {
         const std::string why = report_.storeFailure.empty()
                                     ? std::string("the run was interrupted before this file")
                                     : "the run stopped before this file: " + report_.storeFailure;
-        for (int r = static_cast<int>(accounts_.size()); r < report_.rows; ++r)
+        for (int r = static_cast<int>(accounted_); r < report_.rows; ++r)
             failRow(r, host_.rowText(r), u"", why);
         settleRows(true);
         writeSummary();
@@ -202,6 +202,7 @@ void ConversionRun::failRow(int row, const std::u16string& file, const std::u16s
     a.folder = folder;
     a.reason = reason;
     accounts_.push_back(std::move(a));
+    ++accounted_;
 }
 
 // Rows saved into the store count as converted once a commit holds them;
@@ -209,8 +210,8 @@ void ConversionRun::failRow(int row, const std::u16string& file, const std::u16s
 // store's cause. Settled rows go to the report in list order.
 void ConversionRun::settleRows(bool final) {
     const uint64_t committed = messagesCommitted();
-    for (; settled_ < accounts_.size(); ++settled_) {
-        Account& a = accounts_[settled_];
+    for (; !accounts_.empty(); accounts_.pop_front()) {
+        Account& a = accounts_.front();
         if (a.state == Account::State::Saved && a.saveIndex >= committed) {
             if (!final) break;
             a.state = Account::State::Failed;

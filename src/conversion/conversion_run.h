@@ -3,6 +3,7 @@
 // new store, rebuilds the message list's folder tree in it and imports every
 // listed message. The window and the headless converter both run it.
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -135,8 +136,8 @@ private:
     }
     void noteStoreFailure(const std::exception& e);
 
-    std::vector<Account> accounts_;
-    size_t settled_ = 0;
+    std::deque<Account> accounts_;  // not settled yet: the rows since the last commit
+    size_t accounted_ = 0;           // rows with an account, settled or not
     uint64_t saved_ = 0;
     std::unique_ptr<ReportFile> reportFile_;
     RunHost& host_;

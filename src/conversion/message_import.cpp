@@ -6,6 +6,7 @@
 #include "conversion/text.h"
 #include "pst/format/property_tags.h"
 #include "pst/store.h"
+#include "util/path_list.h"
 
 namespace conversion {
 
@@ -24,9 +25,10 @@ void ConversionRun::ImportMessages() {
     const int rows = host_.rowCount();
     report_.rows = rows;
     if (fields_.rdoSession && report_.storeFailure.empty()) {
-        std::vector<std::u16string> files;
+        quillmere::PathList files;
         for (int r = 0; r < rows; ++r) files.push_back(host_.rowText(r));
-        fields_.rdoSession->expectImports(files);
+        files.shrink_to_fit();
+        fields_.rdoSession->expectImports(std::move(files));
     }
     for (int r = 0; r < rows; ++r) {
         // Once the store cannot be written, every row left is named with
@@ -90,6 +92,7 @@ void ConversionRun::importRow(int r, int rows) {
             a.warnings = item->ImportWarnings();
             a.saveIndex = saved_++;
             accounts_.push_back(std::move(a));
+            ++accounted_;
         } else {
             filled = false;
         }

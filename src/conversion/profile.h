@@ -45,7 +45,7 @@ public:
 
     // The files that the next reads will ask for, in order, so that they can
     // be read ahead; an empty list stops reading ahead.
-    void expectReads(std::vector<std::filesystem::path> files) { readAhead_->expect(std::move(files)); }
+    void expectReads(quillmere::PathList files) { readAhead_->expect(std::move(files)); }
 
     std::shared_ptr<ProfileStore> addPstStore(const std::filesystem::path& file, const std::u16string& displayName);
     std::shared_ptr<ProfileStore> storeByEntryId(const std::u16string& entryId) const;

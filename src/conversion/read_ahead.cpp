@@ -1,5 +1,7 @@
 #include "conversion/read_ahead.h"
 
+#include "conversion/text.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -64,7 +66,7 @@ ReadAhead::~ReadAhead() {
     if (worker_.joinable()) worker_.join();
 }
 
-void ReadAhead::expect(std::vector<std::filesystem::path> files) {
+void ReadAhead::expect(quillmere::PathList files) {
     {
         std::lock_guard lock(mutex_);
         files_ = std::move(files);
@@ -76,7 +78,7 @@ void ReadAhead::expect(std::vector<std::filesystem::path> files) {
             try {
                 worker_ = std::thread([this] { work(); });
             } catch (const std::system_error&) {
-                files_.clear();  // no second thread: every file is read when asked for
+                files_ = {};  // no second thread: every file is read when asked for
             }
         }
     }
@@ -97,7 +99,7 @@ void ReadAhead::work() {
         if (nextToRead_ >= files_.size()) continue;
         const size_t index = nextToRead_++;
         const uint64_t generation = generation_;
-        const std::filesystem::path file = files_[index];
+        const std::filesystem::path file = toPath(files_.at(index));
         lock.unlock();
 
         Result result;
@@ -120,7 +122,7 @@ void ReadAhead::work() {
 std::optional<size_t> ReadAhead::findExpected(const std::filesystem::path& file) const {
     const size_t end = std::min(files_.size(), nextToTake_ + kLookAhead);
     for (size_t i = nextToTake_; i < end; ++i)
-        if (files_[i] == file) return i;
+        if (toPath(files_.at(i)) == file) return i;
     return std::nullopt;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "pst/message_content.h"
+#include "util/path_list.h"
 
 namespace conversion {
 
@@ -52,7 +53,7 @@ public:
 
     // The files that will be read next, in order. Replaces what was expected
     // before; an empty list stops reading ahead and drops what was read.
-    void expect(std::vector<std::filesystem::path> files);
+    void expect(quillmere::PathList files);
 
     // The content of `file`. A file that is among the next expected ones is
     // taken from the read-ahead (the expected files before it are dropped);
@@ -79,7 +80,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<std::filesystem::path> files_;
+    quillmere::PathList files_;
     uint64_t generation_ = 0;   // bumped by expect(), so a stale result is not queued
     size_t nextToRead_ = 0;     // the worker's next index
     size_t nextToTake_ = 0;     // the caller's next index

@@ -55,12 +55,8 @@ void RDOSession::Logoff() {
     for (auto& entry : added) profile_->closeStore(*entry);
 }
 
-void RDOSession::expectImports(const std::vector<std::u16string>& files) {
-    if (!profile_) return;
-    std::vector<std::filesystem::path> paths;
-    paths.reserve(files.size());
-    for (auto& file : files) paths.push_back(toPath(file));
-    profile_->expectReads(std::move(paths));
+void RDOSession::expectImports(quillmere::PathList files) {
+    if (profile_) profile_->expectReads(std::move(files));
 }
 
 std::shared_ptr<RDOStore> RDOStores::AddPSTStore(const std::u16string& path, int format, const std::u16string& displayName) {

@@ -39,7 +39,7 @@ public:
     void Logoff();
     // Not a member of the original component: tells the profile which files
     // the coming imports will read, in order, so they are read ahead.
-    void expectImports(const std::vector<std::u16string>& files);
+    void expectImports(quillmere::PathList files);
 
 private:
     void requireLogon() const;

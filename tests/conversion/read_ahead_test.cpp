@@ -36,13 +36,19 @@ std::vector<fs::path> files(int n) {
     return out;
 }
 
+quillmere::PathList listOf(const std::vector<fs::path>& files) {
+    quillmere::PathList list;
+    for (const auto& f : files) list.push_back(f.u16string());
+    return list;
+}
+
 }  // namespace
 
 TEST(ReadAhead, ExpectedFilesReadInOrderComeFromTheReadAheadWithinItsLimits) {
     CountingReader counting;
     ReadAhead ahead(counting.reader(), {4, 1u << 30});
     auto list = files(50);
-    ahead.expect(list);
+    ahead.expect(listOf(list));
     for (int i = 0; i < 50; ++i) {
         EXPECT_EQ(subjectOf(ahead.read(list[i]).content), list[i].u16string());
         // Never more than the limit waiting, plus the one being read.
@@ -56,7 +62,7 @@ TEST(ReadAhead, SkippedUnexpectedRepeatedAndFailingFilesGiveWhatTheReaderGives) 
     CountingReader counting;
     ReadAhead ahead(counting.reader());
     std::vector<fs::path> list = {"/m/a.eml", "/m/bad.eml", "/m/b.eml", "/m/a.eml", "/m/c.eml", "/m/d.eml"};
-    ahead.expect(list);
+    ahead.expect(listOf(list));
     EXPECT_EQ(subjectOf(ahead.read("/m/a.eml").content), u"/m/a.eml");
     EXPECT_THROW(ahead.read("/m/bad.eml"), std::runtime_error);
     // b.eml never asked for (its row failed before the import); a.eml listed twice.
@@ -73,12 +79,12 @@ TEST(ReadAhead, SkippedUnexpectedRepeatedAndFailingFilesGiveWhatTheReaderGives) 
 TEST(ReadAhead, ANewListReplacesTheOldAndDestructionDoesNotWaitForReads) {
     CountingReader counting;
     auto ahead = std::make_unique<ReadAhead>(counting.reader(), ReadAhead::Limits{2, 1u << 30});
-    ahead->expect(files(100));
+    ahead->expect(listOf(files(100)));
     std::vector<fs::path> second = {"/n/x.eml", "/n/y.eml"};
-    ahead->expect(second);
+    ahead->expect(listOf(second));
     EXPECT_EQ(subjectOf(ahead->read("/n/x.eml").content), u"/n/x.eml");
     EXPECT_EQ(subjectOf(ahead->read("/n/y.eml").content), u"/n/y.eml");
-    ahead->expect(files(100));  // the worker fills its two places and waits
+    ahead->expect(listOf(files(100)));  // the worker fills its two places and waits
     ahead.reset();
     EXPECT_LT(*counting.calls, 100);
 }
@@ -87,7 +93,7 @@ TEST(ReadAhead, AReadThatSkipsAheadIsAnsweredWhileTheReadAheadIsFull) {
     CountingReader counting;
     ReadAhead ahead(counting.reader(), {1, 1u << 30});
     auto list = files(4);
-    ahead.expect(list);
+    ahead.expect(listOf(list));
     // The first file is read ahead and fills the only place; the second is asked for first.
     EXPECT_EQ(subjectOf(ahead.read(list[1]).content), list[1].u16string());
     EXPECT_EQ(subjectOf(ahead.read(list[3]).content), list[3].u16string());
@@ -121,7 +127,7 @@ TEST(ReadAhead, TheByteLimitCountsWhatMessagesHoldInMemoryNotWhatTheyStream) {
         *calls = 0;
         ReadAhead ahead(reader, {8, 4u << 20});
         auto list = files(20);
-        ahead.expect(list);
+        ahead.expect(listOf(list));
         EXPECT_EQ(subjectOf(ahead.read(list[0]).content), list[0].u16string());
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the worker fills what it may
         // 3 MB held each: two fit under 4 MB (the second passes it); streamed ones only count their buffers.

@@ -60,7 +60,7 @@ fs::path bundledSamples(const char* argv0) {
 }
 
 struct Listing {
-    std::vector<std::u16string> rows;
+    quillmere::PathList rows;
     std::vector<ListingFailure> refused;
 };
 
@@ -78,6 +78,7 @@ Listing listMessages(const fs::path& source) {
     walker.Terminate();
     for (const auto& file : *files)
         if (quillmere::IsMessageFilePath(file)) listing.rows.push_back(file);
+    listing.rows.shrink_to_fit();
     return listing;
 }
 

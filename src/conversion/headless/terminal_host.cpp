@@ -15,7 +15,7 @@ void TerminalPrompts::message(const std::u16string& text, quillmere::BoxIcon ico
 
 bool TerminalPrompts::confirm(const std::u16string& text, const std::u16string& title) { return true; }
 
-TerminalHost::TerminalHost(std::vector<std::u16string> rows, TerminalPrompts& prompts, ProgressLine& progress,
+TerminalHost::TerminalHost(quillmere::PathList rows, TerminalPrompts& prompts, ProgressLine& progress,
                            const std::atomic<bool>& interrupted)
     : rows_(std::move(rows)), prompts_(prompts), progress_(progress), interrupted_(interrupted) {}
 

@@ -8,6 +8,7 @@
 
 #include "conversion/headless/progress_line.h"
 #include "conversion/run_host.h"
+#include "util/path_list.h"
 
 namespace conversion::headless {
 
@@ -28,7 +29,7 @@ private:
 
 class TerminalHost : public RunHost {
 public:
-    TerminalHost(std::vector<std::u16string> rows, TerminalPrompts& prompts, ProgressLine& progress,
+    TerminalHost(quillmere::PathList rows, TerminalPrompts& prompts, ProgressLine& progress,
                  const std::atomic<bool>& interrupted);
 
     quillmere::Prompts& prompts() override { return prompts_; }
@@ -50,7 +51,7 @@ public:
 
 private:
     std::vector<ListingFailure> listingFailures_;
-    std::vector<std::u16string> rows_;
+    quillmere::PathList rows_;
     TerminalPrompts& prompts_;
     ProgressLine& progress_;
     const std::atomic<bool>& interrupted_;

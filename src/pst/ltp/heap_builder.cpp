@@ -116,9 +116,21 @@ std::vector<std::vector<uint8_t>> HeapBuilder::buildPages(bool release) {
     out.reserve(levels.size());
     for (size_t i = 0; i < levels.size(); ++i) {
         out.push_back(pageBytes(i, levels));
-        if (release && i < pages_.size()) pages_[i].data = {}, pages_[i].offsets = {};
+        if (release && i < pages_.size()) pages_[i].release();
     }
     return out;
+}
+
+void HeapBuilder::Page::release() {
+    // Assigning {} would keep the capacity: a frozen page must give its memory back.
+    data = std::vector<uint8_t>();
+    offsets = std::vector<uint16_t>();
+}
+
+size_t HeapBuilder::heldBytes() const {
+    size_t n = pages_.capacity() * sizeof(Page);
+    for (const Page& p : pages_) n += p.data.capacity() + 2 * p.offsets.capacity();
+    return n;
 }
 
 HeapBuilder::Mark HeapBuilder::mark() const {
@@ -150,7 +162,7 @@ ndb::Bid HeapBuilder::write(ndb::NdbWriter& ndb, size_t freezeBelow) {
             Page& page = pages_[i];
             page.frozen = bids.back();
             page.frozenLevel = levels[i];
-            page.data = {}, page.offsets = {};
+            page.release();
         }
     }
     return bids.size() == 1 ? bids[0] : ndb.writeDataTree(bids);

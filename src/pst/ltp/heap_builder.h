@@ -32,6 +32,8 @@ public:
     // empty afterwards): a large heap is not held twice.
     std::vector<std::vector<uint8_t>> takePages();
     size_t pageCount() const { return pages_.size(); }
+    // The memory the builder holds (frozen pages hold none).
+    size_t heldBytes() const;
 
     // A heap that lives across several writes of one node: allocations made
     // after a mark are dropped again by rollback (the row index and other
@@ -57,6 +59,7 @@ private:
         std::vector<uint16_t> offsets;  // start of each allocation within data
         ndb::Bid frozen = 0;            // the page's block once final
         uint8_t frozenLevel = 0;
+        void release();
     };
     std::vector<uint8_t> pageBytes(size_t index, const std::vector<uint8_t>& levels) const;
     std::vector<uint8_t> fillLevels() const;

@@ -116,12 +116,18 @@ void TableContextBuilder::clearRows() {
     startHeap();
 }
 
+size_t TableContextBuilder::heldBytes() const {
+    size_t n = heap_.heldBytes() + 4 * rowIds_.capacity() + matrix_.capacity() + 8 * matrixBlocks_.capacity();
+    for (const LargeCell& c : largeCells_) n += sizeof c + c.bytes.capacity();
+    return n;
+}
+
 NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
     Subnodes subnodes;
     for (auto& cell : largeCells_) {
         if (!cell.bid) {
             cell.bid = ndb.writeData(cell.bytes);
-            cell.bytes = {};
+            cell.bytes = std::vector<uint8_t>();  // = {} would keep the capacity
         }
         subnodes.add(cell.nid, cell.bid);
     }
@@ -153,7 +159,7 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
         }
     }
     buildBthPacked(heap_, 4, 4, index, rowIndexHid_);
-    index = {};
+    index = std::vector<uint8_t>();
 
     uint32_t hnidRows = 0;
     if (!rowIds_.empty()) {
@@ -172,6 +178,7 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
                 consumed += blockBytes;
             }
             matrix_.erase(matrix_.begin(), matrix_.begin() + consumed);
+            if (consumed) matrix_.shrink_to_fit();  // the rows of a batch leave memory with their blocks
             std::vector<ndb::Bid> blocks = matrixBlocks_;
             if (!matrix_.empty()) blocks.push_back(ndb.writeData(matrix_));
             if (!matrixNid_) matrixNid_ = format::makeNid(format::NID_TYPE_LTP, nextSubnodeIndex_++);

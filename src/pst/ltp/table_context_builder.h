@@ -38,6 +38,9 @@ public:
     size_t rowSize() const { return rowSize_; }
     size_t rowCount() const { return rowIds_.size(); }
     bool hasColumn(PropTag tag) const { return columnIndex(tag) >= 0; }
+    // The memory the table holds between writes: 4 bytes a row, the rows
+    // and cells added since the last write, and a few heap pages.
+    size_t heldBytes() const;
 
     // Appends a row. Values for tags that are not columns are ignored; the row
     // id cell is always rowId.

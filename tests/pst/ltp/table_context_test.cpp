@@ -136,13 +136,21 @@ TEST(TableContext, RewrittenAfterEachBatchWritesOnlyItsTail) {
     };
     uint32_t rows = 0;
     size_t fullWriteBytes = 0;
+    size_t cellBytes = 0;
     for (uint32_t batch : {3u, 40u, 6000u, 7u, 1u, 2500u, 0u}) {
-        for (uint32_t k = 0; k < batch; ++k, ++rows) table.addRow(0x200004 + 32 * rows, rowOf(rows));
+        for (uint32_t k = 0; k < batch; ++k, ++rows) {
+            auto row = rowOf(rows);
+            cellBytes += 2 * std::get<std::u16string>(row[0].value).size();
+            table.addRow(0x200004 + 32 * rows, row);
+        }
         ndb.commit();
         NodeBlocks b = table.write(ndb);
         size_t written = ndb.bytesWrittenSinceCommit();
         if (batch > 1000) fullWriteBytes = std::max(fullWriteBytes, written);
         if (batch < 10 && rows > 6000) { EXPECT_LT(written * 4, fullWriteBytes) << "after " << rows << " rows"; }
+        // What was written leaves memory: a folder of many messages holds
+        // little more than its row ids between commits.
+        if (rows > 6000) { EXPECT_LT(table.heldBytes() * 3, cellBytes) << "after " << rows << " rows"; }
 
         auto t = pst::testing::decodeTc(ndb, b.data, b.subnode);
         ASSERT_EQ(t.rows.size(), rows);
