@@ -7,6 +7,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "pst/ndb/block_index.h"
 #include "pst/ndb/btree_writer.h"
 #include "pst/ndb/disk_format.h"
 #include "pst/ndb/node_index.h"
@@ -23,18 +24,13 @@ constexpr uint64_t kFirstBid = 4;
 constexpr uint64_t kFirstPageBid = 1;
 constexpr uint16_t kMaxRefCount = 0xFFFF;
 
-// One BBT entry. cRef counts the BBT's own reference plus one for every
-// NBTENTRY, SLENTRY and XBLOCK slot that points at the block ([MS-PST]
-// "Reference Counts"), counted only once the referring structure is itself
-// reachable from a node. A block at 1 is written but not yet reachable: it
-// stays out of the BBT and the AMaps until something live points at it.
-// 0 marks a freed entry awaiting compaction.
-struct BlockEntry {
-    Bid bid;
-    uint64_t ib;
-    uint16_t cb;
-    uint16_t cRef;
-};
+// One BBT entry (BlockRecord). cRef counts the BBT's own reference plus one
+// for every NBTENTRY, SLENTRY and XBLOCK slot that points at the block
+// ([MS-PST] "Reference Counts"), counted only once the referring structure is
+// itself reachable from a node. A block at 1 is written but not yet
+// reachable: it stays out of the BBT and the AMaps until something live
+// points at it. 0 marks a freed entry awaiting compaction.
+using BlockEntry = BlockRecord;
 
 uint32_t firstNidIndex(uint8_t type) {
     switch (type) {
@@ -305,9 +301,9 @@ public:
         bidNextB_ += kBidIncrement;
         const uint64_t size = blockSizeOnDisk(data.size());
         const uint64_t ib = allocate(size, kBlockAlign);
+        blocks_.append(bid, ib, static_cast<uint16_t>(data.size()));
         // Encoding, CRC and the write itself happen on the file's own thread.
         file_.writeBlock(data, bid, ib, crypt_);
-        blocks_.push_back({bid, ib, static_cast<uint16_t>(data.size()), 1});
         bytesSinceCommit_ += size;
         return bid;
     }
@@ -405,12 +401,7 @@ private:
         writeHeader(currentState(), kAMapValid2);
     }
 
-    BlockEntry* find(Bid bid) {
-        auto it = std::lower_bound(blocks_.begin(), blocks_.end(), bid,
-                                   [](const BlockEntry& e, Bid b) { return e.bid < b; });
-        if (it == blocks_.end() || it->bid != bid || it->cRef == 0) return nullptr;
-        return &*it;
-    }
+    BlockEntry* find(Bid bid) { return blocks_.find(bid); }
 
     void requireBlock(Bid bid) {
         if (!find(bid)) throw invalid("unknown or freed block id " + std::to_string(bid));
@@ -422,7 +413,7 @@ private:
         if (e->cRef == kMaxRefCount) throw invalid("block referenced too often");
         if (++e->cRef == 2) {
             // Becomes reachable: so do the blocks it points at.
-            space_.markDirty(e->ib);
+            space_.markDirty(e->ib());
             auto pending = pendingChildren_.find(bid);
             if (pending != pendingChildren_.end()) {
                 std::vector<Bid> children = std::move(pending->second);
@@ -440,15 +431,15 @@ private:
         // space stays reserved until the commit that stops reaching it is on disk.
         const BlockEntry gone = *e;
         e->cRef = 0;
-        released_.emplace_back(gone.ib, blockSizeOnDisk(gone.cb));
+        released_.emplace_back(gone.ib(), blockSizeOnDisk(gone.cb));
         for (Bid c : childrenOnDisk(gone)) decRef(c);
     }
 
     std::vector<Bid> childrenOnDisk(const BlockEntry& e) {
         std::vector<Bid> out;
-        if (!(e.bid & kBidInternalBit)) return out;
+        if (!(e.bid() & kBidInternalBit)) return out;
         std::vector<uint8_t> b(e.cb);
-        file_.read(e.ib, b);
+        file_.read(e.ib(), b);
         if (b.size() < 8) return out;
         const uint16_t n = get16(&b[2]);
         if (b[0] == kBtypeDataTree) {
@@ -476,7 +467,7 @@ private:
     }
 
     void writeTrees() {
-        std::erase_if(blocks_, [](const BlockEntry& e) { return e.cRef == 0; });
+        blocks_.dropFreed();
         nodes_.merge();
         size_t live = 0;
         for (const BlockEntry& e : blocks_) live += e.cRef >= 2;
@@ -487,11 +478,11 @@ private:
         Bref bbt = writeBTree(kPtypeBBT, kBbtEntrySize, live, [&](uint8_t* d) {
             while (block->cRef < 2) ++block;
             const BlockEntry& e = *block++;
-            put64(d, e.bid);
-            put64(d + 8, e.ib);
+            put64(d, e.bid());
+            put64(d + 8, e.ib());
             put16(d + 16, e.cb);
             put16(d + 18, e.cRef);
-            return e.bid;
+            return e.bid();
         }, s, pages);
         auto node = nodes_.sorted().begin();
         Bref nbt = writeBTree(kPtypeNBT, kNbtEntrySize, nodes_.size(), [&](uint8_t* d) {
@@ -516,15 +507,15 @@ private:
         std::sort(dirty.begin(), dirty.end());
         std::map<uint32_t, std::vector<const BlockEntry*>> unreachable;
         for (const BlockEntry& e : blocks_)
-            if (e.cRef == 1 && std::binary_search(dirty.begin(), dirty.end(), sectionOf(e.ib)))
-                unreachable[sectionOf(e.ib)].push_back(&e);
+            if (e.cRef == 1 && std::binary_search(dirty.begin(), dirty.end(), sectionOf(e.ib())))
+                unreachable[sectionOf(e.ib())].push_back(&e);
         diskFree_.resize(space_.sectionCount(), 0);
         for (uint32_t s : dirty) {
             AMapBits bits = space_.bits(s);
             auto u = unreachable.find(s);
             if (u != unreachable.end()) {
                 for (const BlockEntry* e : u->second) {
-                    uint64_t from = (e->ib - amapOffset(s)) / kAMapBytesPerBit;
+                    uint64_t from = (e->ib() - amapOffset(s)) / kAMapBytesPerBit;
                     uint64_t n = blockSizeOnDisk(e->cb) / kAMapBytesPerBit;
                     for (uint64_t i = from; i < from + n; ++i) bits[i >> 3] &= uint8_t(~(0x80u >> (i & 7)));
                 }
@@ -596,7 +587,7 @@ private:
     uint64_t bidNextB_ = kFirstBid;
     uint64_t bidNextP_ = kFirstPageBid;
     uint32_t unique_ = 0;
-    std::vector<BlockEntry> blocks_;
+    BlockIndex blocks_;
     std::unordered_map<Bid, std::vector<Bid>> pendingChildren_;
     NodeIndex nodes_;
     std::vector<std::pair<uint64_t, uint64_t>> released_;

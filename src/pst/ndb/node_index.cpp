@@ -51,20 +51,15 @@ bool NodeIndex::erase(Nid nid, NodeRecord& erased) {
 }
 
 void NodeIndex::merge() {
-    std::vector<NodeRecord> merged;
-    merged.reserve(live_);
-    auto a = base_.begin();
-    auto b = added_.begin();
-    while (a != base_.end() || b != added_.end()) {
-        if (b == added_.end() || (a != base_.end() && a->nid < b->first)) {
-            if (a->bidSub != kDeleted) merged.push_back(*a);
-            ++a;
-        } else {
-            merged.push_back(b->second);
-            ++b;
-        }
+    std::erase_if(base_, [](const NodeRecord& r) { return r.bidSub == kDeleted; });
+    // From the back: the new nodes go to the end, where most of them belong.
+    size_t from = base_.size();
+    base_.resize(base_.size() + added_.size());
+    size_t to = base_.size();
+    for (auto b = added_.rbegin(); b != added_.rend(); ++b) {
+        while (from > 0 && base_[from - 1].nid > b->first) base_[--to] = base_[--from];
+        base_[--to] = b->second;
     }
-    base_.swap(merged);
     added_.clear();
 }
 

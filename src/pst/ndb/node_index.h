@@ -1,11 +1,12 @@
 #pragma once
-// The nodes of the NBT, compact: a sorted vector holds what the last commit
-// wrote, a small map what was added since; a commit merges the two. Node ids
-// mostly grow, so the map stays small between commits.
+// The nodes of the NBT, compact: a sorted sequence holds what the last commit
+// wrote, a small map what was added since; a commit merges the two in place,
+// so the index never needs twice its size. Node ids mostly grow, so the map
+// stays small between commits.
 
 #include <cstdint>
+#include <deque>
 #include <map>
-#include <vector>
 
 #include "pst/ndb/ndb_types.h"
 
@@ -23,12 +24,12 @@ public:
     // Folds new nodes in and drops deleted ones; afterwards `sorted()` holds
     // every node in NID order.
     void merge();
-    const std::vector<NodeRecord>& sorted() const { return base_; }
+    const std::deque<NodeRecord>& sorted() const { return base_; }
 
 private:
     static constexpr Bid kDeleted = ~Bid{0};  // in `bidSub`: a deleted base entry
     NodeRecord* findBase(Nid nid);
-    std::vector<NodeRecord> base_;
+    std::deque<NodeRecord> base_;  // in chunks: growing never copies it whole
     std::map<Nid, NodeRecord> added_;
     size_t live_ = 0;
 };
