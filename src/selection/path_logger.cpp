@@ -140,8 +140,9 @@ void pathLogger::walk(const std::u16string& folderPath)
         if (!goOn_)
             files = currentFolder_->fileNames();
         for (const auto& name : files) {
-            const auto fileKey = key(counter_);
-            if (fullFileNamesOnly_) {
+            if (fileHandler_) {
+                fileHandler_(visited + name);
+            } else if (const auto fileKey = key(counter_); fullFileNamesOnly_) {
                 ensure(fullFileNames_)->add(visited + name, fileKey);
             } else {
                 ensure(fileNames_)->add(name, fileKey);

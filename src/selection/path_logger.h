@@ -36,6 +36,7 @@ class pathLogger {
 public:
     using FileSystemFactory = std::function<std::unique_ptr<FileSystem>()>;
     using MessageHandler = std::function<void(const std::u16string& text)>;
+    using FileHandler = std::function<void(const std::u16string& fullName)>;
 
     // The shown text when a listing is refused.
     static constexpr const char16_t* kPermissionDeniedMessage = u"Please Select Correct Store Folder.";
@@ -74,6 +75,12 @@ public:
     // which must outlive this walker.
     void showMessagesThrough(Prompts& prompts);
 
+    // Every file's full name goes to `handler`, in walk order, instead of
+    // into the collections (the counter still counts them): a caller that
+    // keeps its own list does not hold a second one while the walk runs.
+    // An empty handler restores the collections.
+    void sendFilesTo(FileHandler handler) { fileHandler_ = std::move(handler); }
+
     // How the last LogPath ended.
     WalkFailure lastFailure() const { return lastFailure_; }
 
@@ -99,6 +106,7 @@ private:
     std::int32_t counter_ = 0;
     bool fullFileNamesOnly_ = false;
     MessageHandler messageHandler_;
+    FileHandler fileHandler_;
     WalkFailure lastFailure_ = WalkFailure::None;
     bool goOn_ = false;
     std::vector<RefusedEntry> refused_;

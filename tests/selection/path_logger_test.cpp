@@ -171,6 +171,23 @@ TEST_F(ThreeAndTwo, FullNamesOnlyRecordsFivePathsRootFirst)
     EXPECT_FALSE(folders.contains(u"K1"));
 }
 
+TEST_F(ThreeAndTwo, FilesSentToAHandlerArriveInWalkOrderAndFillNoCollection)
+{
+    pathLogger plain;
+    plain.PathLogInit();
+    plain.LogPath(tree.rootText());
+
+    pathLogger walker;
+    walker.PathLogInit();
+    std::vector<std::u16string> sent;
+    walker.sendFilesTo([&](const std::u16string& file) { sent.push_back(file); });
+    walker.LogPath(tree.rootText());
+    EXPECT_EQ(sent, plain.fullFileNames()->values());
+    EXPECT_EQ(walker.Count(), 6);
+    EXPECT_TRUE(walker.fullFileNames()->empty());
+    EXPECT_EQ(walker.pathNames()->count(), 2) << "the folders are still recorded";
+}
+
 TEST_F(ThreeAndTwo, AllListsRecordNamesAndFolderPositionsInStep)
 {
     pathLogger walker;

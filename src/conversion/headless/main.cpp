@@ -71,13 +71,13 @@ Listing listMessages(const fs::path& source) {
     walker.PathLogInit();
     walker.fullFileNamesOnly(true);
     walker.goOnAfterFailures(true);
-    walker.LogPath(quillmere::EnsureTrailingSeparator(fromPath(source)));
-    auto files = walker.fullFileNames();
     Listing listing;
+    walker.sendFilesTo([&](const std::u16string& file) {
+        if (quillmere::IsMessageFilePath(file)) listing.rows.push_back(file);
+    });
+    walker.LogPath(quillmere::EnsureTrailingSeparator(fromPath(source)));
     for (const auto& refused : walker.refusedEntries()) listing.refused.push_back({refused.path, refused.cause});
     walker.Terminate();
-    for (const auto& file : *files)
-        if (quillmere::IsMessageFilePath(file)) listing.rows.push_back(file);
     listing.rows.shrink_to_fit();
     return listing;
 }
