@@ -198,9 +198,7 @@ void ConversionRun::failRow(int row, const std::u16string& file, const std::u16s
                             const std::string& reason) {
     Account a;
     a.row = row;
-    a.file = file;
-    a.folder = folder;
-    a.reason = reason;
+    a.failure = std::make_unique<Account::Failure>(Account::Failure{file, folder, reason});
     accounts_.push_back(std::move(a));
     ++accounted_;
 }
@@ -212,25 +210,36 @@ void ConversionRun::settleRows(bool final) {
     const uint64_t committed = messagesCommitted();
     for (; !accounts_.empty(); accounts_.pop_front()) {
         Account& a = accounts_.front();
-        if (a.state == Account::State::Saved && a.saveIndex >= committed) {
-            if (!final) break;
-            a.state = Account::State::Failed;
-            a.reason = "saved, but the store could not keep it: " +
-                       (report_.storeFailure.empty() ? std::string("it was not committed") : report_.storeFailure);
-        }
-        if (a.state == Account::State::Saved) {
-            ++report_.messagesConverted;
-            if (!a.warnings.empty()) report_.warned.push_back({a.row, a.file, a.warnings});
+        bool saved = a.state == Account::State::Saved;
+        if (saved && a.saveIndex >= committed && !final) break;
+        std::u16string file, folder;
+        std::string reason;
+        if (a.failure) {
+            file = std::move(a.failure->file);
+            folder = std::move(a.failure->folder);
+            reason = std::move(a.failure->reason);
         } else {
-            report_.failures.push_back({a.row, a.file, a.reason});
+            file = host_.rowText(a.row);
+            folder = RowFolderPath(file);
+        }
+        if (saved && a.saveIndex >= committed) {
+            saved = false;
+            reason = "saved, but the store could not keep it: " +
+                     (report_.storeFailure.empty() ? std::string("it was not committed") : report_.storeFailure);
+        }
+        if (saved) {
+            ++report_.messagesConverted;
+            if (!a.warnings.empty()) report_.warned.push_back({a.row, file, a.warnings});
+        } else {
+            report_.failures.push_back({a.row, file, reason});
         }
         if (!reportFile_) continue;
-        if (a.state == Account::State::Failed)
-            reportFile_->record("not converted", toUtf8(a.folder), toUtf8(a.file), a.reason);
+        if (!saved)
+            reportFile_->record("not converted", toUtf8(folder), toUtf8(file), reason);
         else if (a.warnings.empty())
-            reportFile_->record("converted", toUtf8(a.folder), toUtf8(a.file), "");
+            reportFile_->record("converted", toUtf8(folder), toUtf8(file), "");
         else
-            reportFile_->record("converted with warnings", toUtf8(a.folder), toUtf8(a.file), joined(a.warnings));
+            reportFile_->record("converted with warnings", toUtf8(folder), toUtf8(file), joined(a.warnings));
     }
 }
 

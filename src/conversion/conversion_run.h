@@ -113,10 +113,15 @@ private:
     struct Account {
         enum class State { Failed, Saved } state = State::Failed;
         int row = 0;
-        std::u16string file, folder;
-        std::string reason;
-        std::vector<std::string> warnings;
         uint64_t saveIndex = 0;  // among the messages saved into the store
+        std::vector<std::string> warnings;
+        // A failed row's texts. A saved row's file and folder are read from
+        // the list again when it settles: nothing per row is held twice.
+        struct Failure {
+            std::u16string file, folder;
+            std::string reason;
+        };
+        std::unique_ptr<Failure> failure;
     };
     void openReport(const std::u16string& storePath);
     void failRow(int row, const std::u16string& file, const std::u16string& folder, const std::string& reason);

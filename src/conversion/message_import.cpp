@@ -87,8 +87,6 @@ void ConversionRun::importRow(int r, int rows) {
             Account a;
             a.state = Account::State::Saved;
             a.row = r;
-            a.file = rowText;
-            a.folder = folderPath;
             a.warnings = item->ImportWarnings();
             a.saveIndex = saved_++;
             accounts_.push_back(std::move(a));

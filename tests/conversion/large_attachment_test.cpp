@@ -3,13 +3,11 @@
 // attachment's size, and every reader gets the attachment back byte for byte.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 
+#include "child_run.h"
 #include "independent_readers.h"
 #include "pst/format/property_tags.h"
 #include "pst/read/pst_reader.h"
@@ -86,28 +84,9 @@ std::string writeLargeMessage(const fs::path& file) {
     return digest.hex();
 }
 
-struct ChildRun {
-    int exitCode = -1;
-    long peakKb = 0;
-};
+using testing_support::ChildRun;
 
-// Runs the converter as a child of its own and measures its peak resident memory.
-ChildRun convert(const fs::path& cwd) {
-    ChildRun run;
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        execl(QUILLMERE_CONVERTER, QUILLMERE_CONVERTER, "--quiet", "src", "out", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.peakKb = usage.ru_maxrss;
-    }
-    return run;
-}
+ChildRun convert(const fs::path& cwd) { return testing_support::convertInChild(QUILLMERE_CONVERTER, cwd); }
 
 // The data of the first attachment of the first message found, by our reader.
 std::optional<pst::Bytes> firstAttachment(pst::read::PstReader& reader, uint32_t folder) {

@@ -141,6 +141,7 @@ HeapBuilder::Mark HeapBuilder::mark() const {
 void HeapBuilder::rollback(const Mark& m) {
     if (m.pages > pages_.size()) throw std::logic_error("heap rollback past its end");
     pages_.resize(m.pages);
+    frozenBelow_ = std::min(frozenBelow_, std::max<size_t>(pages_.size(), 1) - 1);
     if (pages_.empty()) return;
     Page& last = pages_.back();
     if (last.frozen) throw std::logic_error("heap rollback into a frozen page");
@@ -158,14 +159,34 @@ ndb::Bid HeapBuilder::write(ndb::NdbWriter& ndb, size_t freezeBelow) {
             continue;
         }
         bids.push_back(ndb.writeData(pageBytes(i, levels)));
-        if (i != 0 && i < freezeBelow && i + 1 < pages_.size() && !hasBitmapHeader(i)) {
-            Page& page = pages_[i];
-            page.frozen = bids.back();
-            page.frozenLevel = levels[i];
-            page.release();
-        }
+        if (freezable(i, freezeBelow)) freeze(i, bids.back(), levels[i]);
     }
     return bids.size() == 1 ? bids[0] : ndb.writeDataTree(bids);
+}
+
+bool HeapBuilder::freezable(size_t i, size_t freezeBelow) const {
+    return i != 0 && i < freezeBelow && i + 1 < pages_.size() && !hasBitmapHeader(i) && !pages_[i].frozen;
+}
+
+void HeapBuilder::freeze(size_t i, ndb::Bid bid, uint8_t level) {
+    Page& page = pages_[i];
+    page.frozen = bid;
+    page.frozenLevel = level;
+    page.release();
+}
+
+void HeapBuilder::writeFullPages(ndb::NdbWriter& ndb) {
+    if (pages_.size() < 2) return;
+    // A page other than page 0 and the bitmap pages carries no fill levels:
+    // its bytes are final once a page follows it.
+    const std::vector<uint8_t> noLevels;
+    for (size_t i = std::max<size_t>(frozenBelow_, 1); i + 1 < pages_.size(); ++i) {
+        if (!freezable(i, pages_.size() - 1)) continue;
+        const Page& page = pages_[i];
+        const uint8_t level = fillLevel(ndb::kMaxBlockPayload - pageSize(i, page.data.size(), page.offsets.size()));
+        freeze(i, ndb.writeData(pageBytes(i, noLevels)), level);
+    }
+    frozenBelow_ = pages_.size() - 1;
 }
 
 }  // namespace pst::ltp

@@ -52,6 +52,10 @@ public:
     // are final: they keep their block from then on, are not written again
     // and their bytes leave memory. Frozen pages cannot be overwritten.
     ndb::Bid write(ndb::NdbWriter& ndb, size_t freezeBelow = 0);
+    // Writes now, and freezes, the pages write() would freeze with every
+    // page but the last before `freezeBelow`: a heap that grows between
+    // writes holds only its last page, page 0 and the bitmap pages.
+    void writeFullPages(ndb::NdbWriter& ndb);
 
 private:
     struct Page {
@@ -63,6 +67,8 @@ private:
     };
     std::vector<uint8_t> pageBytes(size_t index, const std::vector<uint8_t>& levels) const;
     std::vector<uint8_t> fillLevels() const;
+    bool freezable(size_t index, size_t freezeBelow) const;
+    void freeze(size_t index, ndb::Bid bid, uint8_t level);
     std::vector<std::vector<uint8_t>> buildPages(bool release);
     static size_t headerSize(size_t pageIndex);
     static size_t pageSize(size_t pageIndex, size_t dataSize, size_t allocCount);
@@ -70,6 +76,7 @@ private:
     uint8_t clientSig_;
     Hid userRoot_ = 0;
     std::vector<Page> pages_;
+    size_t frozenBelow_ = 1;  // writeFullPages has dealt with every page before this
 };
 
 // The fill level code of a page with this many free bytes ([MS-PST] "HNHDR" rgbFillLevel).

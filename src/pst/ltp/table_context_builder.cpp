@@ -116,6 +116,27 @@ void TableContextBuilder::clearRows() {
     startHeap();
 }
 
+// Whole rows per block; every block but the last is full-sized ([MS-PST]
+// "Row Matrix"). A block is final once rows follow it.
+void TableContextBuilder::writeFullMatrixBlocks(ndb::NdbWriter& ndb) {
+    const size_t blockBytes = ndb::kMaxBlockPayload / rowSize_ * rowSize_;
+    size_t consumed = 0;
+    while (matrix_.size() - consumed > blockBytes) {
+        std::vector<uint8_t> block(matrix_.begin() + consumed, matrix_.begin() + consumed + blockBytes);
+        block.resize(ndb::kMaxBlockPayload, 0);
+        matrixBlocks_.push_back(ndb.writeData(block));
+        consumed += blockBytes;
+    }
+    if (!consumed) return;
+    matrix_.erase(matrix_.begin(), matrix_.begin() + consumed);
+    matrix_.shrink_to_fit();  // the rows leave memory with their blocks
+}
+
+void TableContextBuilder::writeFull(ndb::NdbWriter& ndb) {
+    heap_.writeFullPages(ndb);
+    writeFullMatrixBlocks(ndb);
+}
+
 size_t TableContextBuilder::heldBytes() const {
     size_t n = heap_.heldBytes() + 4 * rowIds_.capacity() + matrix_.capacity() + 8 * matrixBlocks_.capacity();
     for (const LargeCell& c : largeCells_) n += sizeof c + c.bytes.capacity();
@@ -166,19 +187,7 @@ NodeBlocks TableContextBuilder::write(ndb::NdbWriter& ndb) {
         if (matrixBlocks_.empty() && matrix_.size() <= kMaxHeapAllocation) {
             hnidRows = heap_.allocate(matrix_);
         } else {
-            // Whole rows per block; every block but the last is full-sized ([MS-PST] "Row Matrix").
-            // A block is final once rows follow it.
-            const size_t blockRows = ndb::kMaxBlockPayload / rowSize_;
-            const size_t blockBytes = blockRows * rowSize_;
-            size_t consumed = 0;
-            while (matrix_.size() - consumed > blockBytes) {
-                std::vector<uint8_t> block(matrix_.begin() + consumed, matrix_.begin() + consumed + blockBytes);
-                block.resize(ndb::kMaxBlockPayload, 0);
-                matrixBlocks_.push_back(ndb.writeData(block));
-                consumed += blockBytes;
-            }
-            matrix_.erase(matrix_.begin(), matrix_.begin() + consumed);
-            if (consumed) matrix_.shrink_to_fit();  // the rows of a batch leave memory with their blocks
+            writeFullMatrixBlocks(ndb);
             std::vector<ndb::Bid> blocks = matrixBlocks_;
             if (!matrix_.empty()) blocks.push_back(ndb.writeData(matrix_));
             if (!matrixNid_) matrixNid_ = format::makeNid(format::NID_TYPE_LTP, nextSubnodeIndex_++);

@@ -51,12 +51,18 @@ public:
     // Writes the table's heap as the node's data and its row matrix and
     // large cells as subnodes.
     NodeBlocks write(ndb::NdbWriter& ndb);
+    // Writes now what no later row changes (full heap pages of cells, full
+    // row-matrix blocks followed by more rows), so that between writes the
+    // table holds about one block of each plus 4 bytes a row. The next
+    // write() takes them as they are.
+    void writeFull(ndb::NdbWriter& ndb);
 
 private:
     int columnIndex(PropTag tag) const;
     void setCell(std::vector<uint8_t>& row, const Property& p);
     void finishRow(uint32_t rowId, std::vector<uint8_t>& row);
     void startHeap();
+    void writeFullMatrixBlocks(ndb::NdbWriter& ndb);
 
     std::vector<TableColumn> columns_;
     uint16_t rgib_[4] = {};  // end of the 8/4-byte, 2-byte, 1-byte groups and of the bitmap

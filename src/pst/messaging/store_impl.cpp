@@ -319,6 +319,7 @@ MessageId StoreImpl::addMessage(FolderId folderId, const MessageContent& message
         Property rowVer{PR_LTP_ROW_VER, int32_t(1)};
         row.push_back(&rowVer);
         f.contents->addRow(nid, row);
+        f.contents->writeFull(*ndb_);
         ++f.contentCount;
         if (!written.read) ++f.unreadCount;
         ++addedMessages_;

@@ -667,7 +667,8 @@ std::unique_ptr<NdbWriter> NdbWriter::createStaged(const std::filesystem::path& 
     // name in the same folder.
     for (int n = 1;; ++n) {
         std::filesystem::path temporary = file;
-        temporary += ".partial" + (n == 1 ? std::string() : "-" + std::to_string(n));
+        temporary += ".partial";
+        if (n > 1) temporary += '-' + std::to_string(n);
         std::unique_ptr<NdbWriter> w;
         try {
             w = create(temporary, crypt);

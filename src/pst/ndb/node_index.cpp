@@ -4,17 +4,25 @@
 
 namespace pst::ndb {
 
+namespace {
+bool nidBefore(const NodeRecord& r, Nid n) { return r.nid < n; }
+}  // namespace
+
 NodeRecord* NodeIndex::findBase(Nid nid) {
-    auto it = std::lower_bound(base_.begin(), base_.end(), nid,
-                               [](const NodeRecord& r, Nid n) { return r.nid < n; });
+    auto it = std::lower_bound(base_.begin(), base_.end(), nid, nidBefore);
     return it != base_.end() && it->nid == nid ? &*it : nullptr;
 }
 
+std::vector<NodeRecord>::iterator NodeIndex::findAdded(Nid nid) {
+    if (!added_.empty() && added_.back().nid < nid) return added_.end();  // the usual case: a new, higher NID
+    return std::lower_bound(added_.begin(), added_.end(), nid, nidBefore);
+}
+
 const NodeRecord* NodeIndex::find(Nid nid) const {
-    NodeRecord* r = const_cast<NodeIndex*>(this)->findBase(nid);
-    if (r) return r->bidSub == kDeleted ? nullptr : r;
-    auto it = added_.find(nid);
-    return it == added_.end() ? nullptr : &it->second;
+    auto* self = const_cast<NodeIndex*>(this);
+    if (NodeRecord* r = self->findBase(nid)) return r->bidSub == kDeleted ? nullptr : r;
+    auto it = self->findAdded(nid);
+    return it != added_.end() && it->nid == nid ? &*it : nullptr;
 }
 
 bool NodeIndex::put(const NodeRecord& node, NodeRecord& replaced) {
@@ -24,14 +32,15 @@ bool NodeIndex::put(const NodeRecord& node, NodeRecord& replaced) {
         *r = node;
         return existed;
     }
-    auto [it, inserted] = added_.try_emplace(node.nid, node);
-    if (inserted) {
-        ++live_;
-        return false;
+    auto it = findAdded(node.nid);
+    if (it != added_.end() && it->nid == node.nid) {
+        replaced = *it;
+        *it = node;
+        return true;
     }
-    replaced = it->second;
-    it->second = node;
-    return true;
+    added_.insert(it, node);
+    ++live_;
+    return false;
 }
 
 bool NodeIndex::erase(Nid nid, NodeRecord& erased) {
@@ -42,9 +51,9 @@ bool NodeIndex::erase(Nid nid, NodeRecord& erased) {
         --live_;
         return true;
     }
-    auto it = added_.find(nid);
-    if (it == added_.end()) return false;
-    erased = it->second;
+    auto it = findAdded(nid);
+    if (it == added_.end() || it->nid != nid) return false;
+    erased = *it;
     added_.erase(it);
     --live_;
     return true;
@@ -57,10 +66,11 @@ void NodeIndex::merge() {
     base_.resize(base_.size() + added_.size());
     size_t to = base_.size();
     for (auto b = added_.rbegin(); b != added_.rend(); ++b) {
-        while (from > 0 && base_[from - 1].nid > b->first) base_[--to] = base_[--from];
-        base_[--to] = b->second;
+        while (from > 0 && base_[from - 1].nid > b->nid) base_[--to] = base_[--from];
+        base_[--to] = *b;
     }
     added_.clear();
+    added_.shrink_to_fit();
 }
 
 }  // namespace pst::ndb

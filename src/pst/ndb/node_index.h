@@ -6,7 +6,7 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <vector>
 
 #include "pst/ndb/ndb_types.h"
 
@@ -29,8 +29,9 @@ public:
 private:
     static constexpr Bid kDeleted = ~Bid{0};  // in `bidSub`: a deleted base entry
     NodeRecord* findBase(Nid nid);
+    std::vector<NodeRecord>::iterator findAdded(Nid nid);
     std::deque<NodeRecord> base_;  // in chunks: growing never copies it whole
-    std::map<Nid, NodeRecord> added_;
+    std::vector<NodeRecord> added_;  // sorted by NID; new NIDs mostly come last
     size_t live_ = 0;
 };
 
