@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <random>
 
+#include "eml/buffered_read_stream.h"
+#include "eml/gmime_support.h"
 #include "eml/raw_repair.h"
 #include "eml/transfer_decoding.h"
 #include "eml_test_support.h"
@@ -300,4 +303,41 @@ TEST(FileReading, TheRepairScanFindsEveryBoundaryAfterALongBody) {
     std::string dashes;
     for (int i = 0; i < 30000; ++i) dashes += i % 3 ? "-- not a boundary\r\n" : "- - -\r\n--b\r\n-\r\n";
     expectOneRepairAfter(dashes, "lines of dashes");
+}
+
+// GMime's parser reads a large file through a buffer: the bytes, positions,
+// seeks and windows it sees must be the file's own.
+TEST(FileReading, TheParsersBufferedStreamGivesTheFilesBytesAndPositions) {
+    TempFolder folder;
+    const std::string data = randomBytes(300000, 11);
+    fs::path file = folder.write("bytes.bin", data);
+    int fd = open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    GPtr<GMimeStream> source(g_mime_stream_fs_new(fd));
+    GPtr<GMimeStream> buffered(bufferedReadStream(source.get(), 4096));
+    GMimeStream* s = buffered.get();
+    std::string seen;
+    std::mt19937 random(12);
+    char piece[10000];
+    while (ssize_t n = g_mime_stream_read(s, piece, 1 + random() % sizeof piece)) {
+        ASSERT_GT(n, 0);
+        seen.append(piece, static_cast<size_t>(n));
+        ASSERT_EQ(g_mime_stream_tell(s), static_cast<gint64>(seen.size()));
+    }
+    EXPECT_TRUE(seen == data);
+    EXPECT_TRUE(g_mime_stream_eos(s));
+    EXPECT_EQ(g_mime_stream_length(s), static_cast<gint64>(data.size()));
+
+    // A seek from where the reader is, not from where the buffer filled to.
+    ASSERT_EQ(g_mime_stream_reset(s), 0);
+    ASSERT_EQ(g_mime_stream_read(s, piece, 100), 100);
+    ASSERT_EQ(g_mime_stream_seek(s, 50, GMIME_STREAM_SEEK_CUR), 150);
+    ASSERT_EQ(g_mime_stream_read(s, piece, 10), 10);
+    EXPECT_EQ(std::string(piece, 10), data.substr(150, 10));
+
+    // Windows are the source's: they hold no buffer of their own.
+    GPtr<GMimeStream> window(g_mime_stream_substream(s, 1000, 1010));
+    EXPECT_TRUE(GMIME_IS_STREAM_FS(window.get()));
+    ASSERT_EQ(g_mime_stream_read(window.get(), piece, sizeof piece), 10);
+    EXPECT_EQ(std::string(piece, 10), data.substr(1000, 10));
 }
