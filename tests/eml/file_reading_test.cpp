@@ -273,6 +273,7 @@ TEST(FileReading, AFileThatShrinksBeforeItsPartIsWrittenKeepsWhatWasThereWithAWa
 // starts with "--": a boundary is found wherever it falls against the
 // stretches the scan reports its progress by, and among lines of dashes.
 TEST(FileReading, TheRepairScanFindsEveryBoundaryAfterALongBody) {
+    ensureGMime();
     const std::string head =
         "From: ann@example.org\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
         "--b1\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n\r\n";
@@ -308,6 +309,7 @@ TEST(FileReading, TheRepairScanFindsEveryBoundaryAfterALongBody) {
 // GMime's parser reads a large file through a buffer: the bytes, positions,
 // seeks and windows it sees must be the file's own.
 TEST(FileReading, TheParsersBufferedStreamGivesTheFilesBytesAndPositions) {
+    ensureGMime();
     TempFolder folder;
     const std::string data = randomBytes(300000, 11);
     fs::path file = folder.write("bytes.bin", data);
