@@ -88,10 +88,17 @@ bool ReadAhead::roomForMore() const {
     return ready_.size() < limits_.messages && readyBytes_ < limits_.bytes;
 }
 
+bool ReadAhead::worthWakingWorker() const {
+    if (!workerWaiting_ || std::max(nextToRead_, nextToTake_) >= files_.size()) return false;
+    return ready_.empty() || (ready_.size() <= limits_.messages / 2 && readyBytes_ <= limits_.bytes / 2);
+}
+
 void ReadAhead::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
+        workerWaiting_ = true;
         changed_.wait(lock, [this] { return stopping_ || (nextToRead_ < files_.size() && roomForMore()); });
+        workerWaiting_ = false;
         if (stopping_) return;
         nextToRead_ = std::max(nextToRead_, nextToTake_);  // files the reads have passed are not wanted
         if (nextToRead_ >= files_.size()) continue;
@@ -113,7 +120,7 @@ void ReadAhead::work() {
         if (generation != generation_) continue;
         readyBytes_ += result.bytes;
         ready_.push_back(std::move(result));
-        changed_.notify_all();
+        if (callerWaiting_) changed_.notify_all();
     }
 }
 
@@ -139,16 +146,19 @@ ReadMessage ReadAhead::read(const std::filesystem::path& file) {
             ready_.pop_front();
         }
         if (!ready_.empty()) break;
-        changed_.notify_all();
+        if (workerWaiting_) changed_.notify_all();
+        callerWaiting_ = true;
         changed_.wait(lock, [this] { return !ready_.empty(); });
+        callerWaiting_ = false;
     }
     Result result = std::move(ready_.front());
     ready_.pop_front();
     readyBytes_ -= result.bytes;
     nextToTake_ = *index + 1;
     ++hits_;
+    const bool wake = worthWakingWorker();
     lock.unlock();
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
     if (result.error) std::rethrow_exception(result.error);
     return std::move(*result.content);
 }
