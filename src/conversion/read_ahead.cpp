@@ -10,6 +10,9 @@ namespace {
 // import never reached the reader are skipped, the rest is read at once.
 constexpr size_t kLookAhead = 64;
 
+// How many results a waiting caller is woken for (fewer at the list's end).
+constexpr size_t kWakeBatch = 8;
+
 // What a streamed value holds while it waits: its read and decode buffers.
 constexpr uint64_t kStreamedValueBytes = 160u << 10;
 
@@ -93,6 +96,12 @@ bool ReadAhead::worthWakingWorker() const {
     return ready_.empty() || (ready_.size() <= limits_.messages / 2 && readyBytes_ <= limits_.bytes / 2);
 }
 
+bool ReadAhead::callerWaitIsOver() const {
+    if (ready_.empty()) return false;
+    const size_t wanted = std::min({kWakeBatch, limits_.messages, files_.size() - ready_.front().index});
+    return ready_.size() >= wanted || readyBytes_ >= limits_.bytes / 2;
+}
+
 void ReadAhead::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -120,7 +129,7 @@ void ReadAhead::work() {
         if (generation != generation_) continue;
         readyBytes_ += result.bytes;
         ready_.push_back(std::move(result));
-        if (callerWaiting_) changed_.notify_all();
+        if (callerWaiting_ && callerWaitIsOver()) changed_.notify_all();
     }
 }
 
@@ -147,8 +156,10 @@ ReadMessage ReadAhead::read(const std::filesystem::path& file) {
         }
         if (!ready_.empty()) break;
         if (workerWaiting_) changed_.notify_all();
+        // Waiting for a few results rather than one: when reading is the
+        // slower side, this thread then wakes once for each few messages.
         callerWaiting_ = true;
-        changed_.wait(lock, [this] { return !ready_.empty(); });
+        changed_.wait(lock, [this] { return callerWaitIsOver(); });
         callerWaiting_ = false;
     }
     Result result = std::move(ready_.front());

@@ -75,6 +75,7 @@ private:
     void work();
     bool roomForMore() const;
     bool worthWakingWorker() const;
+    bool callerWaitIsOver() const;
     std::optional<size_t> findExpected(const std::filesystem::path& file) const;
 
     Reader reader_;
