@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "eml/buffered_read_stream.h"
 #include "eml/dates.h"
 #include "eml/gmime_support.h"
 #include "eml/message_reader.h"
@@ -143,7 +144,12 @@ struct Constructed {
 Constructed constructMessage(GPtr<GMimeStream> stream, GMimeParserOptions* options) {
     Constructed out;
     out.stream = std::move(stream);
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(out.stream.get()));
+    // Read a file in large pieces; a message in memory is read where it is.
+    constexpr size_t kParserReads = 1u << 20;
+    GPtr<GMimeStream> read(GMIME_IS_STREAM_MEM(out.stream.get())
+                               ? GMIME_STREAM(g_object_ref(out.stream.get()))
+                               : bufferedReadStream(out.stream.get(), kParserReads));
+    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(read.get()));
     g_mime_parser_set_persist_stream(parser.get(), TRUE);
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     out.message.reset(g_mime_parser_construct_message(parser.get(), options));
