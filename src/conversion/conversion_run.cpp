@@ -241,6 +241,7 @@ void ConversionRun::settleRows(bool final) {
         else
             reportFile_->record("converted with warnings", toUtf8(folder), toUtf8(file), joined(a.warnings));
     }
+    if (reportFile_) reportFile_->flush();
 }
 
 void ConversionRun::writeSummary() {
