@@ -74,7 +74,7 @@ TEST(ReadAhead, BatchedWakingNeverLeavesASideWaitingForever) {
             };
             ReadAhead ahead(slow, {limit, 1u << 30});
             auto list = files(count);
-            ahead.expect(list);
+            ahead.expect(listOf(list));
             for (int i = 0; i < count; ++i)
                 ASSERT_EQ(subjectOf(ahead.read(list[i]).content), list[i].u16string()) << limit << " " << count;
             EXPECT_EQ(ahead.readAheadHits(), static_cast<size_t>(count));
@@ -91,7 +91,7 @@ TEST(ReadAhead, BatchedWakingNeverLeavesASideWaitingForever) {
     };
     ReadAhead ahead(heavy, {512, 3u << 20});
     auto list = files(20);
-    ahead.expect(list);
+    ahead.expect(listOf(list));
     for (auto& file : list) ASSERT_EQ(subjectOf(ahead.read(file).content), file.u16string());
 }
 
