@@ -14,6 +14,7 @@
 #include "eml/message_reader.h"
 #include "eml/parse_context.h"
 #include "eml/raw_repair.h"
+#include "eml/streamed_text.h"
 
 namespace eml {
 
@@ -301,6 +302,10 @@ GPtr<GMimeStream> repairedFileStream(int fd, uint64_t size, const std::vector<Ra
     return all;
 }
 
+// A header block longer than this is read from the file when the store
+// writes it, never held.
+constexpr size_t kHeldHeaderBlock = 1u << 20;
+
 // The bytes of `stream` from `from` to its end (or to `to`).
 std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
     GPtr<GMimeStream> window(g_mime_stream_substream(stream, from, to));
@@ -323,7 +328,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
     if (isBlank(mapped.data(), mapped.size())) throw ParseError("The file is empty.");
 
     Warnings warnings;
-    RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); });
+    RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); }, kHeldHeaderBlock);
     mapped.releaseAll();  // a long header line or a header-less file was read through whole
     auto options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());
@@ -349,9 +354,17 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
 
     GMimeStream* stream = parsed.stream.get();
     gint64 headersEnd = std::max<gint64>(parsed.headersEnd, 0);
-    std::string rawHeaders = plan.input.headersChanged ? plan.input.originalHeaders : streamText(stream, 0, headersEnd);
+    const RepairedInput& input = plan.input;
+    bool longBlock = input.headersEnd - input.headersStart > kHeldHeaderBlock;
+    std::string rawHeaders = longBlock             ? std::string()
+                             : input.headersChanged ? input.originalHeaders
+                                                    : streamText(stream, 0, headersEnd);
 
     ParseContext context;
+    if (longBlock)
+        context.longHeaderBlock = [fd = fd.fd, from = input.headersStart, to = input.headersEnd](const std::string& fallback) {
+            return streamedHeaderBlock(fd, from, to, fallback);
+        };
     context.options = options.get();
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};

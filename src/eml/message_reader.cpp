@@ -60,6 +60,7 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
     const char* charsets[] = {"utf-8", fallback.c_str(), "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(headerOptions, charsets);
     readEnvelope(message, headerOptions, rawHeaders, fallback, context.sentTime, out, *context.warnings);
+    if (depth == 0 && context.longHeaderBlock) out.set(PR_TRANSPORT_MESSAGE_HEADERS_W, context.longHeaderBlock(fallback));
     Marks marks = readMarks(message, headerOptions, out);
     g_mime_parser_options_free(headerOptions);
 

@@ -64,8 +64,9 @@ bool isMboxSeparator(std::string_view l) {
 
 class Repairer {
 public:
-    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed)
-        : data_(data), warnings_(warnings), passed_(passed) {}
+    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed,
+             size_t holdHeadersUpTo)
+        : data_(data), warnings_(warnings), passed_(passed), holdHeadersUpTo_(holdHeadersUpTo) {}
 
     RepairPlan run() {
         RepairPlan plan;
@@ -74,10 +75,13 @@ public:
         if (start > 0) edits_.push_back({0, start, {}});
         size_t topEnd = scanBlock(start, true);
         size_t topEdits = edits_.size() - (start > 0 ? 1 : 0);
+        result.headersStart = start;
+        result.headersEnd = topEnd;
         if (topEdits > 0) {
             result.headersChanged = true;
-            for (char c : data_.substr(start, topEnd - start))
-                if (c != '\0') result.originalHeaders.push_back(c);
+            if (topEnd - start <= holdHeadersUpTo_)
+                for (char c : data_.substr(start, topEnd - start))
+                    if (c != '\0') result.originalHeaders.push_back(c);
         }
         if (!boundaries_.empty() || nextIsMessage_) scanBody(topEnd);
         closeFinalBoundary();
@@ -164,10 +168,90 @@ private:
                     name = fixed == "Content-Type" ? std::string_view("Content-Type") : std::string_view();
                 }
             }
+            if (top) {
+                size_t end = fieldEnd(at);
+                if (shortenLongField(at, end, name, colon)) {
+                    at = end;
+                    continue;
+                }
+                heldFields_ += end - at;
+            }
             if (equalsNoCase(name, "Content-Type")) contentType(at, l, colon, ++contentTypes);
             at += l.size();
         }
         return at;
+    }
+
+    // Where the field starting at `at` ends: after its last continuation line.
+    size_t fieldEnd(size_t at) const {
+        size_t end = lineEnd(at);
+        while (end < data_.size() && (data_[end] == ' ' || data_[end] == '\t')) end = lineEnd(end);
+        return end;
+    }
+
+    // GMime holds several times a field's size while it reads it: a field
+    // too long for that is cut, for GMime, to its first words. The item's
+    // header block keeps it whole; the warning names it with its size.
+    bool shortenLongField(size_t at, size_t end, std::string_view name, size_t colon) {
+        size_t size = end - at;
+        bool tooLong = size > kLongHeaderField || (size > kLongHeaderFieldKept && heldFields_ + size > kHeaderBlockHeld);
+        if (!tooLong) return false;
+        size_t valueStart = at + colon + 1;
+        size_t lineBreak = end;  // the field's own line end stays
+        while (lineBreak > valueStart && (data_[lineBreak - 1] == '\n' || data_[lineBreak - 1] == '\r')) --lineBreak;
+        if (colon > kLongHeaderFieldKept) {
+            // No name a header can have: the line is not read at all.
+            edits_.push_back({at, end - at, {}});
+            warnings_.add("a header line of " + std::to_string(size) +
+                          " bytes without a readable name was not read; it is kept in the item's Internet headers");
+            return true;
+        }
+        size_t cut = cutPoint(valueStart, std::min(valueStart + kLongHeaderFieldKept, lineBreak), isAddressField(name));
+        size_t resume = lineBreak;
+        if (equalsNoCase(name, "Received")) {
+            // Its time stands after the last semicolon.
+            constexpr size_t kTail = 256;
+            size_t tailStart = std::max(cut, lineBreak > kTail ? lineBreak - kTail : 0);
+            size_t semicolon = data_.substr(tailStart, lineBreak - tailStart).rfind(';');
+            if (semicolon != std::string_view::npos) resume = tailStart + semicolon;
+        }
+        for (size_t i = at; i < cut; ++i)
+            if (data_[i] == '\0') edits_.push_back({i, 1, {}});
+        edits_.push_back({cut, resume - cut, {}});
+        warnings_.add("the " + shown(name) + " header is " + std::to_string(size) +
+                      " bytes long; only its first " + std::to_string(cut - valueStart) +
+                      " bytes were read as its value (subject, names, addresses), the whole header is kept in the item's Internet headers");
+        return true;
+    }
+
+    static bool isAddressField(std::string_view name) {
+        for (const char* n : {"From", "To", "Cc", "Bcc", "Reply-To", "Sender", "Resent-From", "Resent-To", "Resent-Cc"})
+            if (equalsNoCase(name, n)) return true;
+        return false;
+    }
+
+    // Where to cut a value near `limit`: after the last whole address or
+    // word (an encoded word is never split), else between two characters.
+    size_t cutPoint(size_t from, size_t limit, bool addresses) const {
+        std::string_view window = data_.substr(from + (limit - from) / 2, (limit - from) - (limit - from) / 2);
+        size_t base = from + (limit - from) / 2;
+        size_t cut = std::string_view::npos;
+        if (addresses) {
+            size_t comma = window.rfind(',');
+            if (comma != std::string_view::npos) cut = base + comma;
+        }
+        if (cut == std::string_view::npos) {
+            size_t blank = window.find_last_of(" \t\r\n");
+            if (blank != std::string_view::npos) cut = base + blank;
+        }
+        if (cut == std::string_view::npos) {
+            cut = limit;
+            for (int back = 0; back < 3 && cut < data_.size() && (static_cast<unsigned char>(data_[cut]) & 0xC0) == 0x80; ++back)
+                --cut;
+        }
+        while (cut > from && (data_[cut - 1] == '\r' || data_[cut - 1] == '\n' || data_[cut - 1] == ' ' || data_[cut - 1] == '\t'))
+            --cut;
+        return cut;
     }
 
     // Whether a header line comes before the blank line that ends the block.
@@ -287,16 +371,19 @@ private:
     std::string_view data_;
     Warnings& warnings_;
     const std::function<void(size_t)>& passed_;
+    size_t holdHeadersUpTo_;
     std::vector<RawEdit> edits_;
     std::vector<std::string> boundaries_;
     bool nextIsMessage_ = false;
     size_t nextHeader_ = std::string_view::npos;
+    size_t heldFields_ = 0;  // the message's header fields GMime reads whole
 };
 
 }  // namespace
 
-RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed) {
-    return Repairer(data, warnings, passed).run();
+RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed,
+                          size_t holdHeadersUpTo) {
+    return Repairer(data, warnings, passed, holdHeadersUpTo).run();
 }
 
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings) {

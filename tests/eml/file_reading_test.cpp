@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -38,7 +39,13 @@ void drainProps(std::vector<pst::Property>& props, Drained& out) {
         while (size_t n = (*source)->read(piece)) all.insert(all.end(), piece.begin(), piece.begin() + n);
         for (auto& w : (*source)->warnings())
             if (std::find(out.warnings.begin(), out.warnings.end(), w) == out.warnings.end()) out.warnings.push_back(w);
-        p.value = std::move(all);
+        if (pst::tagType(p.tag) == pst::PropType::Unicode) {
+            std::u16string text(all.size() / 2, u'\0');
+            std::memcpy(text.data(), all.data(), text.size() * 2);
+            p.value = std::move(text);
+        } else {
+            p.value = std::move(all);
+        }
     }
 }
 
@@ -263,4 +270,30 @@ TEST(FileReading, AFileThatShrinksBeforeItsPartIsWrittenKeepsWhatWasThereWithAWa
     EXPECT_LT(all.size(), data.size());
     EXPECT_TRUE(std::string(all.begin(), all.end()) == data.substr(0, all.size()));
     EXPECT_FALSE((*source)->warnings().empty());
+}
+
+TEST(FileReading, LongHeaderBlocksGiveTheInternetHeadersOfAWholeReading) {
+    TempFolder folder;
+    // Two long fields (one cut for reading, one just under that size), 8-bit
+    // and multi-byte text across every piece's edge, NUL bytes and bare LF.
+    std::string words, accents;
+    while (words.size() < (3u << 20)) words += "a long word list ";
+    while (accents.size() < (1500u << 10)) accents += "h\xC3\xA9llo w\xC3\xB6rld \xE2\x82\xAC\xF0\x9F\x98\x80 ";
+    std::string tail = "\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n\r\nbody\r\n";
+    struct Case {
+        const char* name;
+        std::string message;
+    } cases[] = {
+        {"utf8.eml", "From: ann@example.org\r\nX-Long: " + words + "\r\nSubject: " + accents + tail},
+        {"bare-lf-nul.eml", "From: ann@example.org\nX-Long: " + words + "\nX-Nul: a\0b\nSubject: " + accents + "\n\nbody\n"},
+        {"latin1.eml", "From: ann@example.org\r\nSubject: caf\xE9 " + words + tail},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Drained read = expectBothReadingsAgree(folder.write(c.name, c.message));
+        EXPECT_EQ(read.streamed, 1);
+        std::string headers = text(read.content, PR_TRANSPORT_MESSAGE_HEADERS_W);
+        EXPECT_GT(headers.size(), 3u << 20);
+        EXPECT_EQ(headers.rfind("From: ann@example.org\r\n", 0), 0u);
+    }
 }

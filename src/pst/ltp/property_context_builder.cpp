@@ -17,9 +17,11 @@ uint64_t PropertyContextBuilder::set(PropTag tag, const PropValue& value) {
             setBytes(makeTag(tagId(tag), type), *bytes);
             return 0;
         }
+    }
+    // A streamed string gives its UTF-16LE bytes.
+    if (type == PropType::Binary || type == PropType::Unicode)
         if (auto* source = std::get_if<StreamedBytes>(&value); source && *source)
             return setStreamed(makeTag(tagId(tag), type), **source);
-    }
     if (type == PropType::Unicode && std::endian::native == std::endian::little) {
         if (auto* text = std::get_if<std::u16string>(&value)) {  // a long body is written without a copy
             setBytes(makeTag(tagId(tag), type),
