@@ -321,7 +321,7 @@ std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
 // repairs are planned over a mapping of the file, GMime parses the file
 // itself (with the repairs spliced in) and keeps its parts as windows onto
 // it, and large attachments stay there until the store writes them.
-ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
+ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, const FileReading& reading) {
     FileCloser fd{open(file.c_str(), O_RDONLY | O_CLOEXEC)};
     if (fd.fd < 0) throw ParseError("The file cannot be opened.");
     MappedFile mapped(fd.fd, static_cast<size_t>(size));
@@ -361,6 +361,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
                                                     : streamText(stream, 0, headersEnd);
 
     ParseContext context;
+    context.streamedTextFrom = static_cast<int64_t>(reading.streamedTextFrom);
     if (longBlock)
         context.longHeaderBlock = [fd = fd.fd, from = input.headersStart, to = input.headersEnd](const std::string& fallback) {
             return streamedHeaderBlock(fd, from, to, fallback);
@@ -403,7 +404,7 @@ ParseResult parseFile(const std::filesystem::path& file, const FileReading& read
         throw ParseError("The file is larger than 2 GB, more than one message can hold.");
     if (static_cast<uint64_t>(size) > reading.wholeUpTo) {
         in.close();
-        return parseLargeFile(file, static_cast<uint64_t>(size));
+        return parseLargeFile(file, static_cast<uint64_t>(size), reading);
     }
     in.seekg(0, std::ios::beg);
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size));

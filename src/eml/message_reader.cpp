@@ -73,6 +73,9 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
         if (!parts.plain && !parts.html && !event.description.empty() && event.method != "REPLY")
             parts.plain = withCrlfLineEnds(event.description);
     }
+    if (parts.html && parts.html->partial && !parts.plain)
+        context.warnings->add("the HTML body is too long to be turned into plain text whole; the plain text was made "
+                              "from its beginning, the HTML is kept whole");
     int visible = writeBodiesAndAttachments(parts, out);
     if (parts.tnef && parts.tnef->body.rtfCompressed) {
         out.set(pst::tags::PR_RTF_COMPRESSED, *parts.tnef->body.rtfCompressed);

@@ -1,6 +1,7 @@
 #pragma once
 // What every step of reading one file shares.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -24,6 +25,9 @@ struct ParseContext {
     // Internet headers read from the file as the store writes them (raw
     // 8-bit text in `fallbackCharset`).
     std::function<pst::StreamedBytes(const std::string& fallbackCharset)> longHeaderBlock;
+    // Text bodies read from the file whose encoded content is this long or
+    // longer are streamed into the store.
+    int64_t streamedTextFrom = 1 << 20;
     // The sent time of a message that names none.
     SentTimeFallback sentTime;
     // Attached messages are read recursively up to this depth; deeper ones

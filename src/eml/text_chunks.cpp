@@ -36,7 +36,7 @@ size_t utf8Cut(std::string_view bytes) {
 }  // namespace
 
 ChunkedTextDecoder::ChunkedTextDecoder(std::string charset, Warnings& warnings)
-    : charset_(canonicalCharset(charset)), warnings_(warnings) {}
+    : charset_(std::move(charset)), warnings_(warnings) {}
 
 const std::string& ChunkedTextDecoder::charset() const { return read_; }
 
@@ -49,6 +49,7 @@ bool ChunkedTextDecoder::handles(std::string_view declared) {
 
 void ChunkedTextDecoder::decode(std::string_view bytes, std::u16string& out) {
     if (bytes.empty()) return;
+    decodedAny_ = true;
     DecodedText decoded = decodeText(bytes, charset_, warnings_);
     out += decoded.text;
     // A guess made on the first 8-bit text holds for the rest.
@@ -70,8 +71,21 @@ void ChunkedTextDecoder::step(std::string_view bytes, std::u16string& out) {
     held_ = std::move(rest);
 }
 
+void ChunkedTextDecoder::flush(std::u16string& out) {
+    size_t cut = utf8Cut(held_);
+    decode(std::string_view(held_).substr(0, cut), out);
+    held_.erase(0, cut);
+}
+
 void ChunkedTextDecoder::finish(std::u16string& out) {
-    decode(held_, out);
+    if (!decodedAny_) {
+        // An empty text is read (and named) as decodeText reads it.
+        DecodedText decoded = decodeText(held_, charset_, warnings_);
+        out += decoded.text;
+        read_ = decoded.charset;
+    } else {
+        decode(held_, out);
+    }
     held_.clear();
 }
 

@@ -19,6 +19,9 @@ public:
     static bool handles(std::string_view charset);
     // The text of `bytes` that can be read so far (appended to `out`).
     void step(std::string_view bytes, std::u16string& out);
+    // Decodes what is held now, cut between two UTF-8 characters (a text
+    // that must be named before a safe place to cut has come).
+    void flush(std::u16string& out);
     // What is left at the end.
     void finish(std::u16string& out);
     // The charset the text was read in (as DecodedText::charset).
@@ -31,6 +34,7 @@ private:
     Warnings& warnings_;
     std::string held_;
     std::string read_;
+    bool decodedAny_ = false;
 };
 
 }  // namespace eml

@@ -72,7 +72,7 @@ TEST(LongHeaderField, EveryShapeOfAnOverlongSubjectGivesItsFirstWords) {
 
 TEST(LongHeaderField, OtherFieldsKeepWhatTheItemNeedsFromThem) {
     std::string list;
-    for (int i = 0; list.size() < kFieldSize; ++i) list += "Person " + std::to_string(i) + " <p" + std::to_string(i) + "@example.org>, ";
+    for (int i = 0; list.size() < kFieldSize; ++i) list.append("Person ").append(std::to_string(i)).append(" <p").append(std::to_string(i)).append("@example.org>, ");
     std::string relays;
     while (relays.size() < kFieldSize) relays += "from relay.example.org by mx.example.org ";
 
@@ -82,8 +82,8 @@ TEST(LongHeaderField, OtherFieldsKeepWhatTheItemNeedsFromThem) {
     // The last recipient read is a whole one.
     const auto& last = to.message.recipients.back();
     size_t n = to.message.recipients.size() - 1;
-    EXPECT_EQ(text(last, PR_EMAIL_ADDRESS_W), "p" + std::to_string(n) + "@example.org");
-    EXPECT_EQ(text(last, PR_DISPLAY_NAME_W), "Person " + std::to_string(n));
+    EXPECT_EQ(text(last, PR_EMAIL_ADDRESS_W), std::string("p") + std::to_string(n) + "@example.org");
+    EXPECT_EQ(text(last, PR_DISPLAY_NAME_W), std::string("Person ") + std::to_string(n));
     EXPECT_FALSE(warningAbout(to, "To").empty());
 
     // The delivery time stands at the end of a Received field.
@@ -104,7 +104,7 @@ TEST(LongHeaderField, ManyFieldsJustUnderTheLimitAreCutOnceTheBlockIsLong) {
     std::string value;
     while (value.size() < (1800u << 10)) value += "word ";
     std::string message = "From: ann@example.org\r\n";
-    for (int i = 0; i < 5; ++i) message += "X-Field-" + std::to_string(i) + ": " + value + "\r\n";
+    for (int i = 0; i < 5; ++i) message.append("X-Field-").append(std::to_string(i)).append(": ").append(value).append("\r\n");
     ParseResult result = parseText(message + "Subject: short\r\n" + kOther + "\r\nbody\r\n");
     EXPECT_TRUE(warningAbout(result, "X-Field-0").empty());
     EXPECT_TRUE(warningAbout(result, "X-Field-1").empty());
