@@ -96,9 +96,17 @@ public:
     }
 
 private:
+    // A line of many megabytes is searched a few megabytes at a time, and
+    // the scan says how far it has gone after each.
     size_t lineEnd(size_t at) const {
-        const void* nl = std::memchr(data_.data() + at, '\n', data_.size() - at);
-        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) + 1 : data_.size();
+        constexpr size_t kStretch = 4u << 20;
+        for (size_t from = at; from < data_.size(); from += kStretch) {
+            size_t size = std::min(kStretch, data_.size() - from);
+            const void* nl = std::memchr(data_.data() + from, '\n', size);
+            if (nl) return static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) + 1;
+            if (passed_ && from + size < data_.size()) passed_(from + size);
+        }
+        return data_.size();
     }
 
     std::string_view line(size_t at) const { return data_.substr(at, lineEnd(at) - at); }
@@ -116,6 +124,7 @@ private:
             while (at < data_.size() && (data_[at] == ' ' || data_[at] == '\t' || data_[at] == '\r' || data_[at] == '\n'))
                 ++at;
             skippedSpace = skippedSpace || at > before;
+            if (!startsWith(data_.substr(at), "From ")) break;
             std::string_view first = line(at);
             if (isMboxSeparator(first)) {
                 warnings_.add("the mailbox separator line before the headers (\"" +
@@ -147,7 +156,7 @@ private:
             bool header = colon != std::string_view::npos && colon > 0;
             if (!header && (!top || first)) return at;
             first = false;
-            if (top) dropNuls(at, l);
+            if (top && !header) dropNuls(at, l);
             if (!header && !headerFollows(at + l.size())) {
                 // The headers ended without their blank line: the body starts here.
                 edits_.push_back({at, 0, l.size() >= 2 && l[l.size() - 2] == '\r' ? "\r\n" : "\n"});
@@ -169,12 +178,13 @@ private:
                 }
             }
             if (top) {
-                size_t end = fieldEnd(at);
+                size_t end = fieldEnd(at + l.size());
                 if (shortenLongField(at, end, name, colon)) {
                     at = end;
                     continue;
                 }
                 heldFields_ += end - at;
+                dropNuls(at, l);
             }
             if (equalsNoCase(name, "Content-Type")) contentType(at, l, colon, ++contentTypes);
             at += l.size();
@@ -182,10 +192,14 @@ private:
         return at;
     }
 
-    // Where the field starting at `at` ends: after its last continuation line.
-    size_t fieldEnd(size_t at) const {
-        size_t end = lineEnd(at);
-        while (end < data_.size() && (data_[end] == ' ' || data_[end] == '\t')) end = lineEnd(end);
+    // Where the field whose first line ends at `firstLineEnd` ends: after
+    // its last continuation line.
+    size_t fieldEnd(size_t firstLineEnd) const {
+        size_t end = firstLineEnd;
+        while (end < data_.size() && (data_[end] == ' ' || data_[end] == '\t')) {
+            end = lineEnd(end);
+            if (passed_) passed_(end);
+        }
         return end;
     }
 

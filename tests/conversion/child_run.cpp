@@ -1,5 +1,9 @@
 #include "child_run.h"
 
+#include <malloc.h>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +12,10 @@ namespace testing_support {
 
 ChildRun convertInChild(const char* converter, const std::filesystem::path& cwd) {
     ChildRun run;
+    malloc_trim(0);
+    std::ifstream self("/proc/self/status");
+    for (std::string line; std::getline(self, line);)
+        if (line.rfind("VmRSS:", 0) == 0) run.parentKb = std::atol(line.c_str() + 6);
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(127);

@@ -67,6 +67,11 @@ void readAll(pst::read::PstReader& reader, uint32_t folder, std::vector<Read>& o
     for (auto& sub : reader.subfolders(folder)) readAll(reader, sub.nid, out);
 }
 
+std::string withoutCr(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
 void collectSeen(const test_readers::SeenFolder& folder, std::vector<const test_readers::SeenMessage*>& out) {
     for (auto& m : folder.messages) out.push_back(&m);
     for (auto& sub : folder.subfolders) collectSeen(sub, out);
@@ -85,7 +90,8 @@ protected:
     fs::path convertAndCheck(uint64_t sourceBytes, int expectedExit) {
         testing_support::ChildRun run = testing_support::convertInChild(QUILLMERE_CONVERTER, base);
         EXPECT_EQ(run.exitCode, expectedExit) << reportText(base / "out");
-        EXPECT_LT(run.peakKb, kPeakMemoryLimitKb) << "peak memory of the converter, KB";
+        EXPECT_LT(run.peakKb, kPeakMemoryLimitKb) << "peak memory of the converter, KB (this process held "
+                                                  << run.parentKb << " KB when it started it)";
         auto found = stores();
         if (found.size() != 1) {
             ADD_FAILURE() << "stores written: " << found.size();
@@ -207,10 +213,11 @@ TEST_F(LongTextTest, HundredMegabyteQuotedPrintableBodyConvertsInBoundedMemory) 
         std::vector<const test_readers::SeenMessage*> seen;
         collectSeen(result.root, seen);
         ASSERT_EQ(seen.size(), 1u) << result.tool;
-        const std::string& body = seen[0]->bodyText;
-        EXPECT_EQ(body.substr(0, 1000), head.substr(0, 1000)) << result.tool;
-        EXPECT_NE(body.find(tail.substr(0, tail.size() - 2)), std::string::npos) << result.tool;
-        EXPECT_GT(body.size(), chars) << result.tool;
+        // (readpst gives LF line ends.)
+        std::string body = withoutCr(seen[0]->bodyText);
+        EXPECT_EQ(body.substr(0, 1000), withoutCr(head).substr(0, 1000)) << result.tool;
+        EXPECT_NE(body.find(withoutCr(tail.substr(0, tail.size() - 2))), std::string::npos) << result.tool;
+        EXPECT_GT(body.size(), chars * 9 / 10) << result.tool;
     }
 }
 #endif
