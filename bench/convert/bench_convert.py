@@ -3,7 +3,8 @@
 
     python3 bench/convert/bench_convert.py [--case mixed|attachments|small]
         [--messages N] [--attachments N] [--attachment-mb MB]
-        [--work DIR] [--keep] [--converter build/bin/quillmere-convert]
+        [--work DIR] [--keep (a later run of the same case uses the kept tree)] [--converter build/bin/quillmere-convert]
+        [--no-readpst | --readpst-limit SECONDS]
 
 Cases (sizes can be made smaller with the options):
   mixed        20,000 messages in 20 folders (most a few KB, about 2 in 100
@@ -16,8 +17,12 @@ On the same run it times
   - the floor: every source file read and written into one file, then
     synced, as the converter syncs its store;
   - quillmere-convert of the tree (messages/s, MB/s, peak memory);
-  - `readpst -e` turning the resulting .pst back into .eml files;
-and prints the figures with their ratios. The source files are read from the
+  - `readpst -e` turning the resulting .pst back into .eml files (not in
+    the small case, which has no readpst target, unless --readpst-limit is
+    given; --readpst-limit stops it after that many seconds, which still
+    bounds the ratio);
+and prints the figures with their ratios, with the converter's CPU seconds
+(user + system), the cores it kept busy on average and its context switches. The source files are read from the
 page cache by both the floor and the converter (they were just written).
 Targets: conversion at most 2 times the floor (3 for the small case) and
 faster than readpst.
@@ -156,10 +161,23 @@ def floor(source, target):
     return time.monotonic() - start
 
 
-def timed(command, **kwargs):
+def timed(command, limit=None, **kwargs):
+    """Runs command; gives its wall seconds, exit status (None when stopped
+    at `limit` seconds) and resource usage."""
     start = time.monotonic()
-    result = subprocess.run(command, **kwargs)
-    return time.monotonic() - start, result
+    child = subprocess.Popen(command, **kwargs)
+    deadline = None if limit is None else start + limit
+    while True:
+        pid, status, usage = os.wait4(child.pid, 0 if deadline is None else os.WNOHANG)
+        if pid:
+            child.returncode = os.waitstatus_to_exitcode(status)
+            return time.monotonic() - start, child.returncode, usage
+        if time.monotonic() >= deadline:
+            child.kill()
+            _, _, usage = os.wait4(child.pid, 0)
+            child.returncode = -9
+            return time.monotonic() - start, None, usage
+        time.sleep(0.2)
 
 
 def main():
@@ -171,23 +189,39 @@ def main():
     parser.add_argument("--work", default="/tmp/quillmere-bench-convert")
     parser.add_argument("--converter", default=os.path.join(TOP, "build", "bin", "quillmere-convert"))
     parser.add_argument("--keep", action="store_true", help="keep the generated tree and outputs")
+    parser.add_argument("--no-readpst", action="store_true", help="do not time readpst")
+    parser.add_argument("--readpst-limit", type=float, metavar="SECONDS",
+                        help="stop readpst after this many seconds (the small case runs it only when given)")
     args = parser.parse_args()
     if args.messages is None:
         args.messages = args.attachments or {"mixed": 20000, "attachments": 4, "small": 100000}[args.case]
 
     if not os.access(args.converter, os.X_OK):
         sys.exit("no converter at %s (build it first, or pass --converter)" % args.converter)
-    shutil.rmtree(args.work, ignore_errors=True)
     source = os.path.join(args.work, "Windows Live Mail")
     out = os.path.join(args.work, "out")
     back = os.path.join(args.work, "readpst")
+    # A tree kept by --keep is used again by a run that asks for the same one.
+    stamp_path = os.path.join(args.work, "source.stamp")
+    stamp = "%s %d %d\n" % (args.case, args.messages, args.attachment_mb)
+    reuse = os.path.isfile(stamp_path) and open(stamp_path).read() == stamp
+    if reuse:
+        for folder in (out, back):
+            shutil.rmtree(folder, ignore_errors=True)
+        total = sum(os.path.getsize(os.path.join(d, f)) for d, _, files in os.walk(source) for f in files)
+        print("using the %d messages (%s) kept under %s: %.1f MB" % (args.messages, args.case, source, total / 1e6))
+    else:
+        shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(out)
     os.makedirs(back)
 
-    print("generating %d messages (%s) under %s ..." % (args.messages, args.case, source), flush=True)
-    start = time.monotonic()
-    total = generate(source, args)
-    print("  %.1f MB in %.1f s" % (total / 1e6, time.monotonic() - start))
+    if not reuse:
+        print("generating %d messages (%s) under %s ..." % (args.messages, args.case, source), flush=True)
+        start = time.monotonic()
+        total = generate(source, args)
+        print("  %.1f MB in %.1f s" % (total / 1e6, time.monotonic() - start))
+        with open(stamp_path, "w") as f:
+            f.write(stamp)
     subprocess.run(["sync"])
 
     load_before = os.getloadavg()
@@ -196,20 +230,26 @@ def main():
     os.remove(floor_file)
     subprocess.run(["sync"])
 
-    convert_seconds, result = timed(["/usr/bin/time", "-f", "%M", args.converter, "--quiet", source, out],
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    peaks = re.findall(r"^(\d+)$", result.stderr, re.M)
-    peak_kb = int(peaks[-1]) if peaks else 0
-    print("\n".join(result.stdout.strip().splitlines()[-2:]))
-    if result.returncode != 0:
-        print("converter exit status %d:\n%s" % (result.returncode, result.stderr[-2000:]))
+    log_path = os.path.join(args.work, "convert.log")
+    with open(log_path, "w+") as log:
+        convert_seconds, status, usage = timed([args.converter, "--quiet", source, out],
+                                               stdout=log, stderr=subprocess.STDOUT)
+        log.seek(0)
+        output = log.read()
+    print("\n".join(output.strip().splitlines()[-2:]))
+    if status != 0:
+        print("converter exit status %s:\n%s" % (status, output[-2000:]))
     psts = [os.path.join(out, f) for f in os.listdir(out) if f.endswith(".pst")]
     pst_size = os.path.getsize(psts[0]) if psts else 0
+    cpu_seconds = usage.ru_utime + usage.ru_stime
 
-    readpst_seconds = None
-    if psts and shutil.which("readpst"):
-        readpst_seconds, _ = timed(["readpst", "-q", "-e", "-o", back, psts[0]],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    readpst_seconds, readpst_stopped = None, False
+    run_readpst = not args.no_readpst and (args.case != "small" or args.readpst_limit is not None)
+    if psts and run_readpst and shutil.which("readpst"):
+        readpst_seconds, readpst_status, _ = timed(["readpst", "-q", "-e", "-o", back, psts[0]],
+                                                   limit=args.readpst_limit,
+                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        readpst_stopped = readpst_status is None
 
     target = 3 if args.case == "small" else 2
     load_after = os.getloadavg()
@@ -219,12 +259,21 @@ def main():
     print("case                %s: %d messages (%.1f MB of .eml files)" % (args.case, args.messages, total / 1e6))
     print("floor               %.2f s   (read every file, write one file, sync)" % floor_seconds)
     print("quillmere-convert   %.2f s   %.0f msgs/s   %.1f MB/s   peak memory %.1f MB   .pst %.1f MB"
-          % (convert_seconds, args.messages / convert_seconds, total / 1e6 / convert_seconds, peak_kb / 1024,
+          % (convert_seconds, args.messages / convert_seconds, total / 1e6 / convert_seconds, usage.ru_maxrss / 1024,
              pst_size / 1e6))
+    print("  CPU               %.2f s user + %.2f s system = %.2f s, %.2f cores busy, %d + %d context switches"
+          " (voluntary + involuntary)"
+          % (usage.ru_utime, usage.ru_stime, cpu_seconds, cpu_seconds / max(convert_seconds, 1e-6),
+             usage.ru_nvcsw, usage.ru_nivcsw))
     print("ratio convert / floor   %.2f   (target: at most %d)" % (convert_seconds / max(floor_seconds, 1e-6), target))
-    if readpst_seconds is not None:
+    if readpst_stopped:
+        print("readpst -e          stopped after %.2f s   ratio convert / readpst below %.2f   (target: below 1)"
+              % (readpst_seconds, convert_seconds / readpst_seconds))
+    elif readpst_seconds is not None:
         print("readpst -e          %.2f s   ratio convert / readpst %.2f   (target: below 1)"
               % (readpst_seconds, convert_seconds / readpst_seconds))
+    else:
+        print("readpst -e          not run")
     if not args.keep:
         shutil.rmtree(args.work, ignore_errors=True)
 

@@ -231,6 +231,7 @@ void ConversionRun::settleRows(bool final) {
         else
             reportFile_->record("converted with warnings", toUtf8(a.folder), toUtf8(a.file), joined(a.warnings));
     }
+    if (reportFile_) reportFile_->flush();
 }
 
 void ConversionRun::writeSummary() {

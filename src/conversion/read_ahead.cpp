@@ -10,6 +10,9 @@ namespace {
 // import never reached the reader are skipped, the rest is read at once.
 constexpr size_t kLookAhead = 64;
 
+// How many results a waiting caller is woken for (fewer at the list's end).
+constexpr size_t kWakeBatch = 8;
+
 // What a streamed value holds while it waits: its read and decode buffers.
 constexpr uint64_t kStreamedValueBytes = 160u << 10;
 
@@ -88,10 +91,23 @@ bool ReadAhead::roomForMore() const {
     return ready_.size() < limits_.messages && readyBytes_ < limits_.bytes;
 }
 
+bool ReadAhead::worthWakingWorker() const {
+    if (!workerWaiting_ || std::max(nextToRead_, nextToTake_) >= files_.size()) return false;
+    return ready_.empty() || (ready_.size() <= limits_.messages / 2 && readyBytes_ <= limits_.bytes / 2);
+}
+
+bool ReadAhead::callerWaitIsOver() const {
+    if (ready_.empty()) return false;
+    const size_t wanted = std::min({kWakeBatch, limits_.messages, files_.size() - ready_.front().index});
+    return ready_.size() >= wanted || readyBytes_ >= limits_.bytes / 2;
+}
+
 void ReadAhead::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
+        workerWaiting_ = true;
         changed_.wait(lock, [this] { return stopping_ || (nextToRead_ < files_.size() && roomForMore()); });
+        workerWaiting_ = false;
         if (stopping_) return;
         nextToRead_ = std::max(nextToRead_, nextToTake_);  // files the reads have passed are not wanted
         if (nextToRead_ >= files_.size()) continue;
@@ -113,7 +129,7 @@ void ReadAhead::work() {
         if (generation != generation_) continue;
         readyBytes_ += result.bytes;
         ready_.push_back(std::move(result));
-        changed_.notify_all();
+        if (callerWaiting_ && callerWaitIsOver()) changed_.notify_all();
     }
 }
 
@@ -139,16 +155,21 @@ ReadMessage ReadAhead::read(const std::filesystem::path& file) {
             ready_.pop_front();
         }
         if (!ready_.empty()) break;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return !ready_.empty(); });
+        if (workerWaiting_) changed_.notify_all();
+        // Waiting for a few results rather than one: when reading is the
+        // slower side, this thread then wakes once for each few messages.
+        callerWaiting_ = true;
+        changed_.wait(lock, [this] { return callerWaitIsOver(); });
+        callerWaiting_ = false;
     }
     Result result = std::move(ready_.front());
     ready_.pop_front();
     readyBytes_ -= result.bytes;
     nextToTake_ = *index + 1;
     ++hits_;
+    const bool wake = worthWakingWorker();
     lock.unlock();
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
     if (result.error) std::rethrow_exception(result.error);
     return std::move(*result.content);
 }

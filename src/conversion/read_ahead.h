@@ -38,10 +38,12 @@ public:
     using Reader = std::function<ReadMessage(const std::filesystem::path&)>;
 
     struct Limits {
-        size_t messages = 16;
+        // Enough small messages to keep the reading thread busy while the
+        // store's thread waits for a commit to reach the disk.
+        size_t messages = 512;
         // By the memory the read messages hold (heldBytes); one message is
         // read ahead whatever its size.
-        uint64_t bytes = 32u << 20;
+        uint64_t bytes = 8u << 20;
     };
 
     explicit ReadAhead(Reader reader);
@@ -72,6 +74,8 @@ private:
 
     void work();
     bool roomForMore() const;
+    bool worthWakingWorker() const;
+    bool callerWaitIsOver() const;
     std::optional<size_t> findExpected(const std::filesystem::path& file) const;
 
     Reader reader_;
@@ -86,6 +90,10 @@ private:
     std::deque<Result> ready_;
     uint64_t readyBytes_ = 0;
     size_t hits_ = 0;
+    // Who waits, so that the other side wakes it only then: the worker for
+    // room (woken once half the read-ahead is taken), the caller for a result.
+    bool workerWaiting_ = false;
+    bool callerWaiting_ = false;
     bool stopping_ = false;
     std::thread worker_;
 };

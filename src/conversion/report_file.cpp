@@ -61,10 +61,12 @@ bool ReportFile::drain() {
 void ReportFile::write(const std::string& line) {
     pending_ += line;
     pending_ += '\n';
-    drain();
 }
 
-void ReportFile::text(const std::string& line) { write(line); }
+void ReportFile::text(const std::string& line) {
+    write(line);
+    drain();
+}
 
 void ReportFile::record(const std::string& outcome, const std::string& folder, const std::string& file,
                         const std::string& details) {

@@ -30,8 +30,11 @@ public:
     // A line of free text (the heading, the summary).
     void text(const std::string& line);
     // One tab-separated record: outcome, store folder, source path, details.
+    // Kept until the next flush() or text(), so that the records settled
+    // together go out in one write.
     void record(const std::string& outcome, const std::string& folder, const std::string& file,
                 const std::string& details);
+    void flush() { drain(); }
     // Writes what is still pending, syncs the file and gives back the room
     // it did not use. failure() then says why the report is not whole, or
     // is empty.

@@ -17,16 +17,17 @@ namespace {
 std::u16string withCrlf(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size() + text.size() / 32);
-    for (size_t i = 0; i < text.size(); ++i) {
-        char16_t c = text[i];
-        if (c == u'\r') {
-            out += u"\r\n";
-            if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-        } else if (c == u'\n') {
-            out += u"\r\n";
-        } else if (c != 0) {
-            out.push_back(c);
-        }
+    size_t i = 0;
+    while (i < text.size()) {
+        // The characters up to the next line end or NUL go across as one run.
+        size_t end = i;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n' && text[end] != 0) ++end;
+        out.append(text.data() + i, end - i);
+        if (end == text.size()) break;
+        const char16_t c = text[end];
+        i = end + 1;
+        if (c == u'\r' && i < text.size() && text[i] == u'\n') ++i;
+        if (c != 0) out += u"\r\n";
     }
     return out;
 }

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "eml/buffered_read_stream.h"
 #include "eml/dates.h"
 #include "eml/gmime_support.h"
 #include "eml/message_reader.h"
@@ -143,7 +145,12 @@ struct Constructed {
 Constructed constructMessage(GPtr<GMimeStream> stream, GMimeParserOptions* options) {
     Constructed out;
     out.stream = std::move(stream);
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(out.stream.get()));
+    // Read a file in large pieces; a message in memory is read where it is.
+    constexpr size_t kParserReads = 1u << 20;
+    GPtr<GMimeStream> read(GMIME_IS_STREAM_MEM(out.stream.get())
+                               ? GMIME_STREAM(g_object_ref(out.stream.get()))
+                               : bufferedReadStream(out.stream.get(), kParserReads));
+    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(read.get()));
     g_mime_parser_set_persist_stream(parser.get(), TRUE);
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     out.message.reset(g_mime_parser_construct_message(parser.get(), options));
@@ -304,7 +311,7 @@ GPtr<GMimeStream> repairedFileStream(int fd, uint64_t size, const std::vector<Ra
 
 // A header block longer than this is read from the file when the store
 // writes it, never held.
-constexpr size_t kHeldHeaderBlock = 1u << 20;
+constexpr size_t kLongHeaderBlock = 1u << 20;
 
 // The bytes of `stream` from `from` to its end (or to `to`).
 std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
@@ -328,7 +335,13 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, con
     if (isBlank(mapped.data(), mapped.size())) throw ParseError("The file is empty.");
 
     Warnings warnings;
-    RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); }, kHeldHeaderBlock);
+    RepairPlan plan = planRawRepairs(
+        mapped.text(), warnings, [&](size_t at) { mapped.passed(at); },
+        [&](size_t at, char* into, size_t count) {
+            ssize_t n = pread(fd.fd, into, count, static_cast<off_t>(at));
+            return n > 0 ? static_cast<size_t>(n) : size_t{0};
+        },
+        kLongHeaderBlock);
     mapped.releaseAll();  // a long header line or a header-less file was read through whole
     auto options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());
@@ -355,7 +368,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, con
     GMimeStream* stream = parsed.stream.get();
     gint64 headersEnd = std::max<gint64>(parsed.headersEnd, 0);
     const RepairedInput& input = plan.input;
-    bool longBlock = input.headersEnd - input.headersStart > kHeldHeaderBlock;
+    bool longBlock = input.headersEnd - input.headersStart > kLongHeaderBlock;
     std::string rawHeaders = longBlock             ? std::string()
                              : input.headersChanged ? input.originalHeaders
                                                     : streamText(stream, 0, headersEnd);
@@ -393,31 +406,36 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
 
 ParseResult parseFile(const std::filesystem::path& file, const FileReading& reading) {
     ensureGMime();
-    std::error_code error;
-    if (std::filesystem::is_directory(file, error)) throw ParseError("The path names a folder, not a file.");
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw ParseError("The file cannot be opened.");
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0) throw ParseError("The file cannot be read.");
-    if (static_cast<uint64_t>(size) > G_MAXUINT32 / 2)
-        throw ParseError("The file is larger than 2 GB, more than one message can hold.");
-    if (static_cast<uint64_t>(size) > reading.wholeUpTo) {
-        in.close();
-        return parseLargeFile(file, static_cast<uint64_t>(size), reading);
-    }
-    in.seekg(0, std::ios::beg);
+    // One open, one fstat and the reads: this runs once for every message.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw ParseError("The file cannot be opened.");
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw ParseError("The file cannot be read.");
+    if (S_ISDIR(st.st_mode)) throw ParseError("The path names a folder, not a file.");
+    if (st.st_size < 0) throw ParseError("The file cannot be read.");
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
+    if (size > reading.wholeUpTo) return parseLargeFile(file, size, reading);
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size));
     g_byte_array_set_size(array, static_cast<guint>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(array->data), size)) {
-        g_byte_array_unref(array);
-        throw ParseError("The file cannot be read.");
+    for (size_t done = 0; done < size;) {
+        ssize_t n = ::read(fd, array->data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            g_byte_array_unref(array);
+            throw ParseError("The file cannot be read.");
+        }
+        done += static_cast<size_t>(n);
     }
     if (isBlank(array->data, array->len)) {
         g_byte_array_unref(array);
         throw ParseError("The file is empty.");
     }
-    return parseArray(array, modificationTime(file));
+    return parseArray(array, fileTimeFromUnix(st.st_mtim.tv_sec));
 }
 
 }  // namespace eml

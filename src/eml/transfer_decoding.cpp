@@ -6,13 +6,6 @@ namespace eml {
 
 namespace {
 
-bool isBase64Letter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
-}
-
-// The decoder stops at the first '=' padding: data after it is not read.
-bool hasBase64Letter(std::string_view text) { return std::any_of(text.begin(), text.end(), isBase64Letter); }
-
 TransferDecoded decodeWithChunks(std::string_view encoded, GMimeContentEncoding encoding) {
     TransferDecoded out;
     ChunkedTransferDecoder decoder(encoding);
@@ -80,7 +73,7 @@ ChunkedTransferDecoder::ChunkedTransferDecoder(GMimeContentEncoding encoding)
     : encoding_(encoding == GMIME_CONTENT_ENCODING_BASE64 || encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE
                     ? encoding
                     : GMIME_CONTENT_ENCODING_DEFAULT) {
-    if (encoding_ != GMIME_CONTENT_ENCODING_DEFAULT) g_mime_encoding_init_decode(&state_, encoding_);
+    if (encoding_ == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE) g_mime_encoding_init_decode(&quotedPrintable_, encoding_);
 }
 
 bool ChunkedTransferDecoder::handles(GMimeContentEncoding encoding) {
@@ -88,38 +81,19 @@ bool ChunkedTransferDecoder::handles(GMimeContentEncoding encoding) {
 }
 
 size_t ChunkedTransferDecoder::step(std::string_view piece, uint8_t* out) {
-    if (encoding_ == GMIME_CONTENT_ENCODING_DEFAULT) {
-        std::copy(piece.begin(), piece.end(), out);
-        return piece.size();
+    switch (encoding_) {
+        case GMIME_CONTENT_ENCODING_BASE64:
+            return base64_.step(piece, out);
+        case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE:
+            return g_mime_encoding_step(&quotedPrintable_, piece.data(), piece.size(), reinterpret_cast<char*>(out));
+        default:
+            std::copy(piece.begin(), piece.end(), out);
+            return piece.size();
     }
-    if (encoding_ == GMIME_CONTENT_ENCODING_BASE64 && padded_) {
-        damaged_ = damaged_ || hasBase64Letter(piece);
-        return 0;
-    }
-    size_t n = g_mime_encoding_step(&state_, piece.data(), piece.size(), reinterpret_cast<char*>(out));
-    if (encoding_ == GMIME_CONTENT_ENCODING_BASE64 && state_.state < 0) {
-        padded_ = true;
-        size_t pad = piece.find('=');
-        if (pad != std::string_view::npos) damaged_ = damaged_ || hasBase64Letter(piece.substr(pad));
-    }
-    return n;
 }
 
 size_t ChunkedTransferDecoder::finish(uint8_t* out) {
-    if (encoding_ != GMIME_CONTENT_ENCODING_BASE64 || padded_) return 0;
-    // Without its '=' padding the last group stays in the decoder: two or
-    // three characters still carry one or two whole bytes.
-    if (state_.state == 2) {
-        out[0] = static_cast<uint8_t>(state_.save >> 4);
-        return 1;
-    }
-    if (state_.state == 3) {
-        out[0] = static_cast<uint8_t>(state_.save >> 10);
-        out[1] = static_cast<uint8_t>(state_.save >> 2);
-        return 2;
-    }
-    if (state_.state == 1) damaged_ = true;
-    return 0;
+    return encoding_ == GMIME_CONTENT_ENCODING_BASE64 ? base64_.finish(out) : 0;
 }
 
 TransferDecoded decodeTransfer(std::string_view encoded, GMimeContentEncoding encoding) {

@@ -9,6 +9,8 @@
 
 #include <gmime/gmime.h>
 
+#include "eml/base64_decoder.h"
+
 namespace eml {
 
 struct TransferDecoded {
@@ -37,13 +39,12 @@ public:
     size_t step(std::string_view piece, uint8_t* out);
     // What the decoder still holds at the end of the data.
     size_t finish(uint8_t* out);
-    bool damaged() const { return damaged_; }
+    bool damaged() const { return base64_.damaged(); }
 
 private:
     GMimeContentEncoding encoding_;
-    GMimeEncoding state_{};
-    bool padded_ = false;   // base64: the '=' padding has been seen
-    bool damaged_ = false;
+    Base64Decoder base64_;
+    GMimeEncoding quotedPrintable_{};
 };
 
 }  // namespace eml

@@ -73,6 +73,17 @@ TEST(BadInput, NulBytesAreDropped) {
     EXPECT_EQ(text(m, PR_BODY_W), "Beforeafter the nuls.\r\n");
 }
 
+TEST(BadInput, EveryLineEndOfATextBodyBecomesCrlf) {
+    // Bare LF, bare CR, CR LF and CR CR LF, a NUL beside a line end, and text
+    // ending in each of them, in an 8-bit part GMime passes through as it is.
+    using namespace std::string_literals;
+    auto m = parseText("From: a@example.org\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                       "Content-Transfer-Encoding: 8bit\r\n\r\n"
+                       "one\ntwo\rthree\r\nfour\r\r\nfive\0\nsix\n\0\u00e9\r"s)
+                 .message;
+    EXPECT_EQ(text(m, PR_BODY_W), "one\r\ntwo\r\nthree\r\nfour\r\n\r\nfive\r\nsix\r\n\u00e9\r\n");
+}
+
 TEST(BadInput, MegabyteHeaderLineIsReadWhole) {
     std::string longValue(1 << 20, 'x');
     for (size_t i = 100; i < longValue.size(); i += 997) longValue[i] = ' ';

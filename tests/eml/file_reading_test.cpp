@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -13,6 +14,9 @@
 
 #include <iconv.h>
 
+#include "eml/buffered_read_stream.h"
+#include "eml/gmime_support.h"
+#include "eml/raw_repair.h"
 #include "eml/text_chunks.h"
 #include "eml/transfer_decoding.h"
 #include "eml_test_support.h"
@@ -437,4 +441,86 @@ TEST(FileReading, LongTextBodiesAreStreamedAsTheBodiesOfAWholeReading) {
     EXPECT_NE(std::find_if(htmlOnly.warnings.begin(), htmlOnly.warnings.end(),
                            [](const std::string& w) { return w.find("HTML body is too long") != std::string::npos; }),
               htmlOnly.warnings.end());
+
+// The scan for repairs passes over a body by jumping to the next line that
+// starts with "--": a boundary is found wherever it falls against the
+// stretches the scan reports its progress by, and among lines of dashes.
+TEST(FileReading, TheRepairScanFindsEveryBoundaryAfterALongBody) {
+    ensureGMime();
+    const std::string head =
+        "From: ann@example.org\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
+        "--b1\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    const std::string tail = "--b1\r\nContent-Type: text\r\n\r\nlast\r\n--b1--\r\n";
+    const std::string encoded = base64Lines(randomBytes(800u << 10, 3));
+    auto expectOneRepairAfter = [&](const std::string& body, const std::string& what) {
+        std::string message = head + body + tail;
+        // The body scanned in the text itself, through a copy of it, and
+        // through a copy that fails.
+        const ReadAt copied = [&](size_t at, char* into, size_t size) {
+            return message.copy(into, size, at);
+        };
+        const ReadAt failing = [](size_t, char*, size_t) { return size_t{0}; };
+        for (const ReadAt& readAt : {ReadAt(), copied, failing}) {
+            Warnings warnings;
+            std::vector<size_t> passed;
+            RepairPlan plan = planRawRepairs(message, warnings, [&](size_t at) { passed.push_back(at); }, readAt);
+            ASSERT_EQ(plan.edits.size(), 1u) << what;
+            EXPECT_EQ(plan.edits[0].at, head.size() + body.size() + tail.find("\r\n\r\n")) << what;
+            EXPECT_EQ(plan.edits[0].insert, "/plain") << what;
+            EXPECT_TRUE(std::is_sorted(passed.begin(), passed.end())) << what;
+            ASSERT_FALSE(passed.empty()) << what;
+            EXPECT_GE(passed.back(), head.size() + body.size()) << what;
+        }
+    };
+    // The scan's first stretch starts at the part's blank line and is a
+    // megabyte long: the boundary's two dashes fall on either side of its end.
+    const size_t stretchEnd = head.size() - 2 + (1u << 20);
+    for (size_t boundaryAt : {stretchEnd - 3, stretchEnd - 2, stretchEnd - 1, stretchEnd, stretchEnd + 1}) {
+        std::string body;
+        while (body.size() < boundaryAt - head.size()) body += encoded;
+        body.resize(boundaryAt - head.size() - 2);
+        if (body.back() == '\r') body.back() = 'Q';
+        expectOneRepairAfter(body + "\r\n", "boundary at " + std::to_string(boundaryAt));
+    }
+    std::string dashes;
+    for (int i = 0; i < 30000; ++i) dashes += i % 3 ? "-- not a boundary\r\n" : "- - -\r\n--b\r\n-\r\n";
+    expectOneRepairAfter(dashes, "lines of dashes");
+}
+
+// GMime's parser reads a large file through a buffer: the bytes, positions,
+// seeks and windows it sees must be the file's own.
+TEST(FileReading, TheParsersBufferedStreamGivesTheFilesBytesAndPositions) {
+    ensureGMime();
+    TempFolder folder;
+    const std::string data = randomBytes(300000, 11);
+    fs::path file = folder.write("bytes.bin", data);
+    int fd = open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    GPtr<GMimeStream> source(g_mime_stream_fs_new(fd));
+    GPtr<GMimeStream> buffered(bufferedReadStream(source.get(), 4096));
+    GMimeStream* s = buffered.get();
+    std::string seen;
+    std::mt19937 random(12);
+    char piece[10000];
+    while (ssize_t n = g_mime_stream_read(s, piece, 1 + random() % sizeof piece)) {
+        ASSERT_GT(n, 0);
+        seen.append(piece, static_cast<size_t>(n));
+        ASSERT_EQ(g_mime_stream_tell(s), static_cast<gint64>(seen.size()));
+    }
+    EXPECT_TRUE(seen == data);
+    EXPECT_TRUE(g_mime_stream_eos(s));
+    EXPECT_EQ(g_mime_stream_length(s), static_cast<gint64>(data.size()));
+
+    // A seek from where the reader is, not from where the buffer filled to.
+    ASSERT_EQ(g_mime_stream_reset(s), 0);
+    ASSERT_EQ(g_mime_stream_read(s, piece, 100), 100);
+    ASSERT_EQ(g_mime_stream_seek(s, 50, GMIME_STREAM_SEEK_CUR), 150);
+    ASSERT_EQ(g_mime_stream_read(s, piece, 10), 10);
+    EXPECT_EQ(std::string(piece, 10), data.substr(150, 10));
+
+    // Windows are the source's: they hold no buffer of their own.
+    GPtr<GMimeStream> window(g_mime_stream_substream(s, 1000, 1010));
+    EXPECT_TRUE(GMIME_IS_STREAM_FS(window.get()));
+    ASSERT_EQ(g_mime_stream_read(window.get(), piece, sizeof piece), 10);
+    EXPECT_EQ(std::string(piece, 10), data.substr(1000, 10));
 }

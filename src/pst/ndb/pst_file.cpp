@@ -19,6 +19,9 @@ constexpr size_t kBufferCapacity = 1 << 20;
 // little, a large one does not ask at every step.
 constexpr uint64_t kMinReserveAhead = 256 << 10;
 constexpr uint64_t kMaxReserveAhead = 16 << 20;
+// How far behind the writes the disk may fall before the writer waits for it.
+constexpr uint64_t kWritebackLag = 8 << 20;
+constexpr uint64_t kWritebackStep = 1 << 20;
 
 bool isDiskFull(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
 
@@ -58,6 +61,7 @@ void PstFile::pwriteAll(uint64_t offset, const uint8_t* data, size_t size) {
         offset += static_cast<uint64_t>(n);
     }
     size_ = std::max(size_, offset);
+    startWriteback(offset);
 }
 
 void PstFile::write(uint64_t offset, std::span<const uint8_t> data) {
@@ -102,10 +106,27 @@ void PstFile::flush() {
     pending.swap(buffer_);
     buffer_.reserve(kBufferCapacity);
     pwriteAll(bufferOffset_, pending.data(), pending.size());
-    // Start writing it to the disk now, so that the sync at the next commit
-    // finds little left to do and dirty pages do not pile up.
-    if (pending.size() >= kBufferCapacity / 2)
-        ::sync_file_range(fd_, static_cast<off_t>(bufferOffset_), static_cast<off_t>(pending.size()), SYNC_FILE_RANGE_WRITE);
+}
+
+// The file grows at its end: once a megabyte has been written past where
+// the disk writes were last started, they are started for it, and the ones
+// started a few megabytes before are waited for. So the sync at the next
+// commit finds little left to do, and the waiting for the disk is spread over
+// the writes (on the writing thread, behind its queue) instead of gathered
+// into the commit. Writes into reused space below are left to that sync.
+void PstFile::startWriteback(uint64_t end) {
+    if (end < writebackEnd_ + kWritebackStep) return;
+    const uint64_t offset = writebackEnd_, size = end - writebackEnd_;
+    writebackEnd_ = end;
+    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+    writingBack_.emplace_back(offset, size);
+    writingBackBytes_ += size;
+    while (writingBackBytes_ > kWritebackLag) {
+        auto [o, n] = writingBack_.front();
+        writingBack_.pop_front();
+        writingBackBytes_ -= n;
+        ::sync_file_range(fd_, static_cast<off_t>(o), static_cast<off_t>(n), SYNC_FILE_RANGE_WAIT_BEFORE);
+    }
 }
 
 void PstFile::extendTo(uint64_t size) {
@@ -184,6 +205,8 @@ bool PstFile::renameNoReplace(const std::filesystem::path& to) {
 void PstFile::sync() {
     flush();
     if (::fdatasync(fd_) != 0) fail("cannot sync", errno);
+    writingBack_.clear();
+    writingBackBytes_ = 0;
 }
 
 void PstFile::close() {

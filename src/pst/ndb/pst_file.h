@@ -5,6 +5,7 @@
 // for a name that is taken, Io else; its text names the cause in plain words.
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <span>
 #include <vector>
@@ -45,6 +46,8 @@ private:
     void reserve(uint64_t size);
     [[noreturn]] void fail(const char* what, int err);
 
+    void startWriteback(uint64_t end);
+
     int fd_ = -1;
     std::filesystem::path path_;
     std::vector<uint8_t> buffer_;
@@ -52,6 +55,10 @@ private:
     uint64_t size_ = 0;
     uint64_t reserved_ = 0;  // disk blocks reserved up to here
     bool canReserve_ = true;
+    // Ranges whose writeback was started and not yet waited for, oldest first.
+    std::deque<std::pair<uint64_t, uint64_t>> writingBack_;
+    uint64_t writingBackBytes_ = 0;
+    uint64_t writebackEnd_ = 0;  // disk writes were started for the file below this
 };
 
 }  // namespace pst::ndb

@@ -1,5 +1,6 @@
 #include "pst/ndb/write_behind_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "pst/format/constants.h"
@@ -8,7 +9,7 @@
 namespace pst::ndb {
 
 WriteBehindFile::WriteBehindFile(const std::filesystem::path& path, size_t queueBytes)
-    : file_(path), capacity_(queueBytes) {
+    : file_(path), capacity_(queueBytes), wakeBytes_(std::clamp<size_t>(queueBytes / 4, 1, 1 << 20)) {
     thread_ = std::thread([this] { worker(); });
 }
 
@@ -25,7 +26,15 @@ void WriteBehindFile::enqueue(Op op, uint64_t offset, std::span<const uint8_t> d
                               CryptMethod crypt) {
     std::unique_lock lock(mutex_);
     // One job larger than the whole queue still goes, alone.
-    hasRoom_.wait(lock, [&] { return failure_ || queue_.empty() || queuedBytes_ + bufferSize <= capacity_; });
+    if (!failure_ && !queue_.empty() && queuedBytes_ + bufferSize > capacity_) {
+        // Wait until there is room for this job and a batch more, so that a
+        // full queue does not wake this thread for every block written.
+        roomLevel_ = capacity_ >= bufferSize + wakeBytes_ ? capacity_ - bufferSize - wakeBytes_ : 0;
+        roomWanted_ = true;
+        if (workerWaiting_) hasWork_.notify_one();
+        progress_.wait(lock, [&] { return failure_ || queue_.empty() || queuedBytes_ <= roomLevel_; });
+        roomWanted_ = false;
+    }
     if (failure_) throw *failure_;
     Job job;
     job.op = op;
@@ -45,8 +54,9 @@ void WriteBehindFile::enqueue(Op op, uint64_t offset, std::span<const uint8_t> d
     lock.lock();
     queuedBytes_ += bufferSize;
     queue_.push_back(std::move(job));
+    const bool wake = workerWaiting_ && queuedBytes_ >= wakeBytes_;
     lock.unlock();
-    hasWork_.notify_one();
+    if (wake) hasWork_.notify_one();
 }
 
 void WriteBehindFile::writeBlock(std::span<const uint8_t> payload, Bid bid, uint64_t ib, CryptMethod crypt) {
@@ -78,8 +88,17 @@ void WriteBehindFile::run(Job& job) {
 void WriteBehindFile::worker() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        hasWork_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;  // stopping, and nothing left
+        if (queue_.empty()) {
+            // Once woken the thread empties the queue; then it sleeps until
+            // a batch is queued or someone needs the queue empty.
+            if (stopping_) return;
+            workerWaiting_ = true;
+            hasWork_.wait(lock, [&] {
+                return stopping_ || (!queue_.empty() && (queuedBytes_ >= wakeBytes_ || roomWanted_ || drainWaiters_ > 0));
+            });
+            workerWaiting_ = false;
+            if (queue_.empty()) return;  // stopping, and nothing left
+        }
         Job job = std::move(queue_.front());
         queue_.pop_front();
         const bool skip = failure_.has_value();
@@ -105,13 +124,22 @@ void WriteBehindFile::worker() {
         spare_.push_back(std::move(job.data));
         // Enough buffers to fill the queue with blocks; the rest go back.
         if (spare_.size() > capacity_ / format::kMaxBlockSize + 1) spare_.pop_back();
-        hasRoom_.notify_all();
+        if (callerWaitIsOver()) progress_.notify_all();
     }
+}
+
+bool WriteBehindFile::callerWaitIsOver() const {
+    if (drainWaiters_ > 0 && queue_.empty()) return true;
+    return roomWanted_ && (failure_ || queue_.empty() || queuedBytes_ <= roomLevel_);
 }
 
 void WriteBehindFile::drain() {
     std::unique_lock lock(mutex_);
-    hasRoom_.wait(lock, [&] { return queue_.empty() && !busy_; });
+    if (queue_.empty() && !busy_) return;
+    ++drainWaiters_;
+    if (workerWaiting_) hasWork_.notify_one();
+    progress_.wait(lock, [&] { return queue_.empty() && !busy_; });
+    --drainWaiters_;
 }
 
 void WriteBehindFile::throwIfFailed() {

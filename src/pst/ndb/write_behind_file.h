@@ -5,8 +5,11 @@
 // The caller allocates block ids and offsets itself, so nothing above sees
 // when a block reaches the file.
 //
-// Operations that need the file as written (reads, syncs, renames, closing)
-// first wait until the queue is empty, then run on the caller's thread.
+// The thread is woken only when a batch of work is queued (a quarter of the
+// queue, at most 1 MB), and the caller only when it waits for room or for
+// the queue to empty: a thread woken for every block costs more than the
+// block. Operations that need the file as written (reads, syncs, renames,
+// closing) first wait until the queue is empty, then run on the caller's thread.
 // The first failure of the thread stops all further writing (what is queued
 // after it is dropped) and is thrown as the same NdbError by the next call.
 
@@ -76,16 +79,23 @@ private:
     void run(Job& job);
     void worker();
     void drain();
+    bool callerWaitIsOver() const;
 
     PstFile file_;
     const size_t capacity_;
+    const size_t wakeBytes_;  // queued bytes that wake the thread
 
     std::mutex mutex_;
     std::condition_variable hasWork_;
-    std::condition_variable hasRoom_;
+    std::condition_variable progress_;  // room made, or the queue emptied
     std::deque<Job> queue_;
     std::vector<std::vector<uint8_t>> spare_;  // buffers of finished jobs, reused
     size_t queuedBytes_ = 0;
+    // What each side waits for, so that the other wakes it only then.
+    bool workerWaiting_ = false;
+    bool roomWanted_ = false;       // the caller waits until queuedBytes_ <= roomLevel_
+    size_t roomLevel_ = 0;
+    unsigned drainWaiters_ = 0;     // callers waiting for an empty queue
     bool busy_ = false;
     bool stopping_ = false;
     std::optional<NdbError> failure_;

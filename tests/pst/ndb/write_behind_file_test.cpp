@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,6 +69,64 @@ TEST(WriteBehindFile, LaterWritesWinAndExtendingKeepsItsPlaceInTheQueue) {
     f.sync();
     EXPECT_EQ(std::filesystem::file_size(file), 1u << 20);
     f.close();
+}
+
+// The thread sleeps until a batch is queued and the caller until there is
+// room for a batch more: whatever the queue's size and the mix of job sizes
+// (below, around and above the batch, larger than the whole queue), no side
+// waits for a wake-up that never comes, and the file ends as the writes say.
+TEST(WriteBehindFile, AnyQueueSizeAndJobMixEndsInTheFileTheWritesDescribe) {
+    for (size_t capacity : {size_t(1), size_t(3000), size_t(20000), size_t(300000), WriteBehindFile::kDefaultQueueBytes}) {
+        SCOPED_TRACE("queue of " + std::to_string(capacity) + " bytes");
+        auto file = scratchFile("wb-mix.pst");
+        std::vector<uint8_t> image;
+        auto apply = [&](uint64_t at, const std::vector<uint8_t>& bytes) {
+            if (image.size() < at + bytes.size()) image.resize(at + bytes.size());
+            std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+        };
+        std::mt19937 random(static_cast<uint32_t>(capacity));
+        {
+            WriteBehindFile f(file, capacity);
+            uint64_t end = 0;
+            for (uint32_t i = 0; i < 400; ++i) {
+                const unsigned kind = random() % 10;
+                if (kind < 5) {
+                    auto payload = pattern(1 + random() % kMaxBlockPayload, i);
+                    std::vector<uint8_t> block;
+                    buildBlock(payload, 4 + 4 * i, end, CryptMethod::Permute, block);
+                    f.writeBlock(payload, 4 + 4 * i, end, CryptMethod::Permute);
+                    apply(end, block);
+                    end += block.size();
+                } else if (kind < 7) {
+                    // Small and large writes, also over what was written before.
+                    const size_t size = random() % 3 == 0 ? 1 + random() % (3 << 20) : 1 + random() % 700;
+                    const uint64_t at = random() % 2 ? end : random() % (end + 1);
+                    auto bytes = pattern(size, i);
+                    (kind == 5 ? f.write(at, bytes) : f.writeNow(at, bytes));
+                    apply(at, bytes);
+                    end = std::max<uint64_t>(end, at + size);
+                } else if (kind == 7) {
+                    end += random() % 5000;
+                    f.extendTo(end);
+                    if (image.size() < end) image.resize(end);
+                } else if (kind == 8 && end > 0) {
+                    const uint64_t at = random() % end;
+                    const size_t n = static_cast<size_t>(std::min<uint64_t>(end - at, 1 + random() % 9000));
+                    ASSERT_EQ(readBack(f, at, n), std::vector<uint8_t>(image.begin() + at, image.begin() + at + n))
+                        << "after " << i << " jobs";
+                } else {
+                    f.sync();
+                }
+            }
+            // Left below a batch on purpose: going out of scope still writes it
+            // (an unbuffered write, which writes the buffered ones before it).
+            f.writeNow(end, pattern(10, 9999));
+            apply(end, pattern(10, 9999));
+        }
+        std::ifstream in(file, std::ios::binary);
+        std::vector<uint8_t> onDisk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(onDisk == image) << "the file differs from what was written";
+    }
 }
 
 // In a child under a file size limit: the thread's DiskFull comes back at
