@@ -441,6 +441,7 @@ TEST(FileReading, LongTextBodiesAreStreamedAsTheBodiesOfAWholeReading) {
     EXPECT_NE(std::find_if(htmlOnly.warnings.begin(), htmlOnly.warnings.end(),
                            [](const std::string& w) { return w.find("HTML body is too long") != std::string::npos; }),
               htmlOnly.warnings.end());
+}
 
 // The scan for repairs passes over a body by jumping to the next line that
 // starts with "--": a boundary is found wherever it falls against the
