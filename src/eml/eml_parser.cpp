@@ -112,16 +112,6 @@ pst::FileTime currentTime() {
     return fileTimeFromUnix(micros / 1000000, static_cast<int32_t>(micros % 1000000));
 }
 
-std::optional<pst::FileTime> modificationTime(const std::filesystem::path& file) {
-    std::error_code error;
-    auto written = std::filesystem::last_write_time(file, error);
-    if (error) return std::nullopt;
-    // The file clock's epoch is not the system clock's everywhere.
-    auto since1970 = written - std::filesystem::file_time_type::clock::now() +
-                     std::chrono::system_clock::now().time_since_epoch();
-    return fileTimeFromUnix(std::chrono::duration_cast<std::chrono::seconds>(since1970).count());
-}
-
 std::unique_ptr<GMimeParserOptions, OptionsDeleter> parserOptions(Warnings& warnings) {
     std::unique_ptr<GMimeParserOptions, OptionsDeleter> options(g_mime_parser_options_new());
     g_mime_parser_options_set_address_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
@@ -346,7 +336,10 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, con
     auto options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());
     GMimeMessage* message = parsed.message.get();
-    auto fileTime = modificationTime(file);
+    // The same seconds as a file read whole gets.
+    struct stat st {};
+    std::optional<pst::FileTime> fileTime;
+    if (::fstat(fd.fd, &st) == 0) fileTime = fileTimeFromUnix(st.st_mtim.tv_sec);
     if (!message || !looksLikeMail(message)) {
         if (!looksLikeText(mapped.data(), mapped.size()))
             throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
