@@ -330,7 +330,11 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
     if (isBlank(mapped.data(), mapped.size())) throw ParseError("The file is empty.");
 
     Warnings warnings;
-    RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); });
+    RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); },
+                                     [&](size_t at, char* into, size_t count) {
+                                         ssize_t n = pread(fd.fd, into, count, static_cast<off_t>(at));
+                                         return n > 0 ? static_cast<size_t>(n) : size_t{0};
+                                     });
     mapped.releaseAll();  // a long header line or a header-less file was read through whole
     auto options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());

@@ -64,8 +64,8 @@ bool isMboxSeparator(std::string_view l) {
 
 class Repairer {
 public:
-    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed)
-        : data_(data), warnings_(warnings), passed_(passed) {}
+    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed, const ReadAt& readAt)
+        : data_(data), warnings_(warnings), passed_(passed), readAt_(readAt) {}
 
     RepairPlan run() {
         RepairPlan plan;
@@ -255,16 +255,27 @@ private:
     // The start of the next line that begins with "--" (only such a line can
     // be a boundary), else the end. Base64 holds no '-', so a long encoded
     // body is passed over at the speed of memchr.
-    size_t nextDashedLine(size_t at) const {
+    size_t nextDashedLine(size_t at) {
         constexpr size_t kWindow = 1u << 20;  // how far the scan goes between reports of its progress
         while (at < data_.size()) {
             size_t windowEnd = std::min(data_.size(), at + kWindow);
-            for (size_t from = at; from < windowEnd;) {
-                const void* dash = std::memchr(data_.data() + from, '-', windowEnd - from);
+            std::string_view window = data_.substr(at, windowEnd - at);
+            if (readAt_) {
+                window_.resize(kWindow);
+                if (readAt_(at, window_.data(), window.size()) == window.size())
+                    window = std::string_view(window_.data(), window.size());
+            }
+            // Only the bytes either side of a dash at the window's edges are
+            // looked up in `data_`.
+            for (size_t from = 0; from < window.size();) {
+                const void* dash = std::memchr(window.data() + from, '-', window.size() - from);
                 if (!dash) break;
-                size_t p = static_cast<size_t>(static_cast<const char*>(dash) - data_.data());
-                if (p > 0 && data_[p - 1] == '\n' && p + 1 < data_.size() && data_[p + 1] == '-') return p;
-                from = p + 1;
+                size_t i = static_cast<size_t>(static_cast<const char*>(dash) - window.data());
+                size_t p = at + i;
+                char before = i > 0 ? window[i - 1] : p > 0 ? data_[p - 1] : '\0';
+                char after = i + 1 < window.size() ? window[i + 1] : p + 1 < data_.size() ? data_[p + 1] : '\0';
+                if (before == '\n' && after == '-') return p;
+                from = i + 1;
             }
             at = windowEnd;
             if (passed_) passed_(at);
@@ -311,6 +322,8 @@ private:
     std::string_view data_;
     Warnings& warnings_;
     const std::function<void(size_t)>& passed_;
+    const ReadAt& readAt_;
+    std::string window_;  // the piece of a body read through readAt_
     std::vector<RawEdit> edits_;
     std::vector<std::string> boundaries_;
     bool nextIsMessage_ = false;
@@ -319,8 +332,9 @@ private:
 
 }  // namespace
 
-RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed) {
-    return Repairer(data, warnings, passed).run();
+RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed,
+                          const ReadAt& readAt) {
+    return Repairer(data, warnings, passed, readAt).run();
 }
 
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings) {

@@ -44,7 +44,12 @@ struct RepairPlan {
     RepairedInput input;
     std::vector<RawEdit> edits;
 };
+// `readAt`, when given, copies `size` bytes of the same data from `at` into
+// `into` and returns how many it copied: a long body is scanned through it,
+// a piece at a time, rather than through `data` (reading a file into a
+// buffer is faster than faulting its mapping in, page by page).
+using ReadAt = std::function<size_t(size_t at, char* into, size_t size)>;
 RepairPlan planRawRepairs(std::string_view data, Warnings& warnings,
-                          const std::function<void(size_t)>& passed = {});
+                          const std::function<void(size_t)>& passed = {}, const ReadAt& readAt = {});
 
 }  // namespace eml

@@ -281,15 +281,23 @@ TEST(FileReading, TheRepairScanFindsEveryBoundaryAfterALongBody) {
     const std::string encoded = base64Lines(randomBytes(800u << 10, 3));
     auto expectOneRepairAfter = [&](const std::string& body, const std::string& what) {
         std::string message = head + body + tail;
-        Warnings warnings;
-        std::vector<size_t> passed;
-        RepairPlan plan = planRawRepairs(message, warnings, [&](size_t at) { passed.push_back(at); });
-        ASSERT_EQ(plan.edits.size(), 1u) << what;
-        EXPECT_EQ(plan.edits[0].at, head.size() + body.size() + tail.find("\r\n\r\n")) << what;
-        EXPECT_EQ(plan.edits[0].insert, "/plain") << what;
-        EXPECT_TRUE(std::is_sorted(passed.begin(), passed.end())) << what;
-        ASSERT_FALSE(passed.empty()) << what;
-        EXPECT_GE(passed.back(), head.size() + body.size()) << what;
+        // The body scanned in the text itself, through a copy of it, and
+        // through a copy that fails.
+        const ReadAt copied = [&](size_t at, char* into, size_t size) {
+            return message.copy(into, size, at);
+        };
+        const ReadAt failing = [](size_t, char*, size_t) { return size_t{0}; };
+        for (const ReadAt& readAt : {ReadAt(), copied, failing}) {
+            Warnings warnings;
+            std::vector<size_t> passed;
+            RepairPlan plan = planRawRepairs(message, warnings, [&](size_t at) { passed.push_back(at); }, readAt);
+            ASSERT_EQ(plan.edits.size(), 1u) << what;
+            EXPECT_EQ(plan.edits[0].at, head.size() + body.size() + tail.find("\r\n\r\n")) << what;
+            EXPECT_EQ(plan.edits[0].insert, "/plain") << what;
+            EXPECT_TRUE(std::is_sorted(passed.begin(), passed.end())) << what;
+            ASSERT_FALSE(passed.empty()) << what;
+            EXPECT_GE(passed.back(), head.size() + body.size()) << what;
+        }
     };
     // The scan's first stretch starts at the part's blank line and is a
     // megabyte long: the boundary's two dashes fall on either side of its end.
