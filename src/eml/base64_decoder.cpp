@@ -52,6 +52,12 @@ inline void putGroup(uint32_t bits, uint8_t* out) {
     std::memcpy(out, bytes, 4);
 }
 
+// Two groups' six bytes, written as eight.
+inline void putGroups(uint32_t first, uint32_t second, uint8_t* out) {
+    uint64_t bits = __builtin_bswap64(static_cast<uint64_t>(first) << 40 | static_cast<uint64_t>(second) << 16);
+    std::memcpy(out, &bits, 8);
+}
+
 }  // namespace
 
 size_t Base64Decoder::step(std::string_view piece, uint8_t* out) {
@@ -64,8 +70,18 @@ size_t Base64Decoder::step(std::string_view piece, uint8_t* out) {
     uint8_t* written = out;
     while (at < end) {
         if (letters_ == 0) {
-            // Runs of whole clean groups, with the line breaks between them.
+            // Runs of whole clean groups, two at a time, with the line
+            // breaks between them.
             while (end - at >= 4) {
+                while (end - at >= 8) {
+                    uint32_t first = kPlaced0[at[0]] | kPlaced1[at[1]] | kPlaced2[at[2]] | kPlaced3[at[3]];
+                    uint32_t second = kPlaced0[at[4]] | kPlaced1[at[5]] | kPlaced2[at[6]] | kPlaced3[at[7]];
+                    if ((first | second) & kNotClean) break;
+                    putGroups(first, second, written);
+                    written += 6;
+                    at += 8;
+                }
+                if (end - at < 4) break;
                 uint32_t bits = kPlaced0[at[0]] | kPlaced1[at[1]] | kPlaced2[at[2]] | kPlaced3[at[3]];
                 if (bits & kNotClean) {
                     if (at[0] == '\n' || at[0] == '\r') {

@@ -3,7 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace testing_support {
@@ -11,6 +12,9 @@ namespace testing_support {
 #ifdef QUILLMERE_PEAK_MEMORY
 ChildRun convertInChild(const char* converter, const std::filesystem::path& cwd) {
     ChildRun run;
+    std::ifstream self("/proc/self/status");
+    for (std::string line; std::getline(self, line);)
+        if (line.rfind("VmRSS:", 0) == 0) run.parentKb = std::atol(line.c_str() + 6);
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return run;
     pid_t pid = fork();

@@ -84,10 +84,6 @@ std::string writeLargeMessage(const fs::path& file) {
     return digest.hex();
 }
 
-using testing_support::ChildRun;
-
-ChildRun convert(const fs::path& cwd) { return testing_support::convertInChild(QUILLMERE_CONVERTER, cwd); }
-
 // The data of the first attachment of the first message found, by our reader.
 std::optional<pst::Bytes> firstAttachment(pst::read::PstReader& reader, uint32_t folder) {
     for (uint32_t nid : reader.messageNids(folder)) {
@@ -128,7 +124,7 @@ TEST_F(LargeAttachmentTest, ConvertsInBoundedMemoryAndEveryReaderGetsTheBytesBac
     std::string digest = writeLargeMessage(base / "src" / "Mail" / "large.eml");
     ASSERT_FALSE(digest.empty()) << "could not write the message";
 
-    ChildRun run = convert(base);
+    testing_support::ChildRun run = testing_support::convertInChild(QUILLMERE_CONVERTER, base);
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_LT(run.peakKb, kPeakMemoryLimitKb) << "peak memory of the converter, KB";
     std::cout << "converter peak memory: " << run.peakKb / 1024 << " MB\n";
