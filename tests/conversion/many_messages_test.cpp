@@ -16,13 +16,15 @@ namespace fs = std::filesystem;
 #ifdef QUILLMERE_CONVERTER
 namespace {
 
-constexpr int kFew = 2000;
-constexpr int kMany = 20000;
+// Both past what the read-ahead may hold ahead (a bounded amount), so the
+// difference is what the messages themselves add.
+constexpr int kFew = 10000;
+constexpr int kMany = 30000;
 // What one more message may add to the converter's peak memory: its file
 // name, its index entries in the store and its row id, with room to spare.
 // Holding each message's path, row or account to the end takes several
 // times this.
-constexpr long kBytesPerMessage = 500;
+constexpr long kBytesPerMessage = 600;
 constexpr long kPeakMemoryLimitKb = 64 * 1024;
 
 void writeMessages(const fs::path& folder, int count) {
