@@ -31,6 +31,27 @@ bool shownByHtml(const PendingAttachment& attachment, std::u16string_view html) 
 
 }  // namespace
 
+std::string metaCharset(std::string_view html) {
+    std::string head(html.substr(0, 4096));
+    for (auto& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    size_t at = 0;
+    while ((at = head.find("<meta", at)) != std::string::npos) {
+        size_t end = head.find('>', at);
+        if (end == std::string::npos) break;
+        size_t cs = head.find("charset=", at);
+        if (cs != std::string::npos && cs < end) {
+            size_t v = cs + 8;
+            while (v < end && (head[v] == '"' || head[v] == '\'' || head[v] == ' ')) ++v;
+            size_t e = v;
+            while (e < end && head[e] != '"' && head[e] != '\'' && head[e] != ' ' && head[e] != ';' && head[e] != '/')
+                ++e;
+            if (e > v) return head.substr(v, e - v);
+        }
+        at = end;
+    }
+    return {};
+}
+
 std::string declareUtf8(std::string html) {
     size_t limit = std::min<size_t>(html.size(), 8192);
     size_t at = 0;
@@ -67,17 +88,25 @@ std::string declareUtf8(std::string html) {
 
 int writeBodiesAndAttachments(MessageParts& parts, pst::MessageContent& out) {
     std::optional<int32_t> codePage;
+    auto plainBody = [&]() -> pst::PropValue {
+        if (parts.streamedPlain) return parts.streamedPlain;
+        return *parts.plain;
+    };
     if (parts.html) {
         const HtmlBody& html = *parts.html;
         // Kept as UTF-8 whatever it was sent in: every reader and Outlook
         // handle that, and its charset declaration is made to say so.
-        std::string utf8 = declareUtf8(utf16ToUtf8(html.decoded.text));
-        out.set(PR_HTML, pst::Bytes(utf8.begin(), utf8.end()));
+        if (html.streamed) {
+            out.set(PR_HTML, html.streamed);
+        } else {
+            std::string utf8 = declareUtf8(utf16ToUtf8(html.decoded.text));
+            out.set(PR_HTML, pst::Bytes(utf8.begin(), utf8.end()));
+        }
         codePage = 65001;
-        out.set(PR_BODY_W, parts.plain ? *parts.plain : htmlToText(html.decoded.text));
+        out.set(PR_BODY_W, parts.plain ? plainBody() : pst::PropValue(htmlToText(html.decoded.text)));
         out.set(PR_NATIVE_BODY_INFO, BODY_HTML);
     } else if (parts.plain) {
-        out.set(PR_BODY_W, *parts.plain);
+        out.set(PR_BODY_W, plainBody());
         out.set(PR_NATIVE_BODY_INFO, BODY_PLAIN);
         codePage = windowsCodePage(parts.textCharset);
     }

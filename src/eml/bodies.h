@@ -11,6 +11,10 @@ namespace eml {
 // the attachments into `out`. Returns the number of visible attachments.
 int writeBodiesAndAttachments(MessageParts& parts, pst::MessageContent& out);
 
+// A charset named only inside the HTML (<meta charset=...> or the
+// http-equiv form), looked for near the top.
+std::string metaCharset(std::string_view html);
+
 // The HTML with the charset of its <meta> declarations changed to UTF-8.
 std::string declareUtf8(std::string html);
 

@@ -1,5 +1,9 @@
 #include "eml/content_walk.h"
 
+#include "eml/bodies.h"
+#include "eml/streamed_part.h"
+#include "eml/streamed_text.h"
+
 #include "eml/gmime_support.h"
 #include "pst/format/property_tags.h"
 #include "eml/message_reader.h"
@@ -26,29 +30,6 @@ std::u16string withCrlf(std::u16string_view text) {
         if (c != 0) out += u"\r\n";
     }
     return out;
-}
-
-// A charset named only inside the HTML (<meta charset=...> or the
-// http-equiv form), looked for near the top.
-std::string metaCharset(std::string_view html) {
-    std::string head(html.substr(0, 4096));
-    for (auto& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    size_t at = 0;
-    while ((at = head.find("<meta", at)) != std::string::npos) {
-        size_t end = head.find('>', at);
-        if (end == std::string::npos) break;
-        size_t cs = head.find("charset=", at);
-        if (cs != std::string::npos && cs < end) {
-            size_t v = cs + 8;
-            while (v < end && (head[v] == '"' || head[v] == '\'' || head[v] == ' ')) ++v;
-            size_t e = v;
-            while (e < end && head[e] != '"' && head[e] != '\'' && head[e] != ' ' && head[e] != ';' && head[e] != '/')
-                ++e;
-            if (e > v) return head.substr(v, e - v);
-        }
-        at = end;
-    }
-    return {};
 }
 
 bool isAttachmentDisposition(GMimeObject* object) {
@@ -105,8 +86,22 @@ private:
         return type ? str(g_mime_content_type_get_parameter(type, "charset")) : std::string();
     }
 
+    // A long text body read from the file stays there until the store
+    // writes it.
+    std::optional<StreamedTextBody> streamedBody(GMimePart* part, const std::string& charset, bool html) {
+        pst::StreamedBytes decoded = streamedContent(part, context_.streamedTextFrom);
+        if (!decoded) return std::nullopt;
+        return streamedTextBody(std::move(decoded), charset, html);
+    }
+
     void takePlain(GMimePart* part) {
         std::string charset = charsetOf(GMIME_OBJECT(part));
+        if (auto streamed = streamedBody(part, charset, false)) {
+            if (parts_.textCharset.empty()) parts_.textCharset = streamed->charset;
+            parts_.plain = std::move(streamed->beginning);
+            parts_.streamedPlain = std::move(streamed->value);
+            return;
+        }
         DecodedText decoded = decodeText(decodedContent(part, context_.warnings), charset, *context_.warnings);
         if (parts_.textCharset.empty()) parts_.textCharset = decoded.charset;
         parts_.plain = withCrlf(decoded.text);
@@ -114,6 +109,15 @@ private:
 
     void takeHtml(GMimePart* part) {
         HtmlBody html;
+        if (auto streamed = streamedBody(part, charsetOf(GMIME_OBJECT(part)), true)) {
+            html.decoded.text = std::move(streamed->beginning);
+            html.decoded.charset = streamed->charset;
+            html.streamed = std::move(streamed->value);
+            html.partial = !streamed->whole;
+            if (parts_.textCharset.empty()) parts_.textCharset = html.decoded.charset;
+            parts_.html = std::move(html);
+            return;
+        }
         html.bytes = decodedContent(part, context_.warnings);
         std::string charset = charsetOf(GMIME_OBJECT(part));
         if (charset.empty()) charset = metaCharset(html.bytes);
@@ -237,6 +241,7 @@ private:
         }
         if (!tnef->body.empty()) {
             parts_.plain = std::move(tnef->body.plain);
+            parts_.streamedPlain.reset();
             parts_.html.reset();
             if (tnef->body.html) {
                 HtmlBody html;

@@ -21,10 +21,17 @@ namespace eml {
 struct HtmlBody {
     std::string bytes;  // as sent
     DecodedText decoded;
+    // A long body read from the file: its whole value, `decoded` then
+    // holds only its beginning.
+    pst::StreamedBytes streamed;
+    bool partial = false;  // `decoded` is only the beginning
 };
 
 struct MessageParts {
     std::optional<std::u16string> plain;  // CRLF line ends
+    // A long plain body read from the file: its whole value, `plain` then
+    // holds only its beginning.
+    pst::StreamedBytes streamedPlain;
     std::optional<HtmlBody> html;
     std::vector<PendingAttachment> attachments;
     // The charset of the first text body: the best guess for raw 8-bit

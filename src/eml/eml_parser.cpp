@@ -16,6 +16,7 @@
 #include "eml/message_reader.h"
 #include "eml/parse_context.h"
 #include "eml/raw_repair.h"
+#include "eml/streamed_text.h"
 
 namespace eml {
 
@@ -109,16 +110,6 @@ std::string_view bodyAfterHeaders(GByteArray* array, size_t headersEnd) {
 pst::FileTime currentTime() {
     gint64 micros = g_get_real_time();
     return fileTimeFromUnix(micros / 1000000, static_cast<int32_t>(micros % 1000000));
-}
-
-std::optional<pst::FileTime> modificationTime(const std::filesystem::path& file) {
-    std::error_code error;
-    auto written = std::filesystem::last_write_time(file, error);
-    if (error) return std::nullopt;
-    // The file clock's epoch is not the system clock's everywhere.
-    auto since1970 = written - std::filesystem::file_time_type::clock::now() +
-                     std::chrono::system_clock::now().time_since_epoch();
-    return fileTimeFromUnix(std::chrono::duration_cast<std::chrono::seconds>(since1970).count());
 }
 
 std::unique_ptr<GMimeParserOptions, OptionsDeleter> parserOptions(Warnings& warnings) {
@@ -308,6 +299,10 @@ GPtr<GMimeStream> repairedFileStream(int fd, uint64_t size, const std::vector<Ra
     return all;
 }
 
+// A header block longer than this is read from the file when the store
+// writes it, never held.
+constexpr size_t kLongHeaderBlock = 1u << 20;
+
 // The bytes of `stream` from `from` to its end (or to `to`).
 std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
     GPtr<GMimeStream> window(g_mime_stream_substream(stream, from, to));
@@ -323,23 +318,28 @@ std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
 // repairs are planned over a mapping of the file, GMime parses the file
 // itself (with the repairs spliced in) and keeps its parts as windows onto
 // it, and large attachments stay there until the store writes them.
-ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
+ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, const FileReading& reading) {
     FileCloser fd{open(file.c_str(), O_RDONLY | O_CLOEXEC)};
     if (fd.fd < 0) throw ParseError("The file cannot be opened.");
     MappedFile mapped(fd.fd, static_cast<size_t>(size));
     if (isBlank(mapped.data(), mapped.size())) throw ParseError("The file is empty.");
 
     Warnings warnings;
-    RepairPlan plan = planRawRepairs(mapped.text(), warnings, [&](size_t at) { mapped.passed(at); },
-                                     [&](size_t at, char* into, size_t count) {
-                                         ssize_t n = pread(fd.fd, into, count, static_cast<off_t>(at));
-                                         return n > 0 ? static_cast<size_t>(n) : size_t{0};
-                                     });
+    RepairPlan plan = planRawRepairs(
+        mapped.text(), warnings, [&](size_t at) { mapped.passed(at); },
+        [&](size_t at, char* into, size_t count) {
+            ssize_t n = pread(fd.fd, into, count, static_cast<off_t>(at));
+            return n > 0 ? static_cast<size_t>(n) : size_t{0};
+        },
+        kLongHeaderBlock);
     mapped.releaseAll();  // a long header line or a header-less file was read through whole
     auto options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());
     GMimeMessage* message = parsed.message.get();
-    auto fileTime = modificationTime(file);
+    // The same seconds as a file read whole gets.
+    struct stat st {};
+    std::optional<pst::FileTime> fileTime;
+    if (::fstat(fd.fd, &st) == 0) fileTime = fileTimeFromUnix(st.st_mtim.tv_sec);
     if (!message || !looksLikeMail(message)) {
         if (!looksLikeText(mapped.data(), mapped.size()))
             throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
@@ -360,9 +360,18 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size) {
 
     GMimeStream* stream = parsed.stream.get();
     gint64 headersEnd = std::max<gint64>(parsed.headersEnd, 0);
-    std::string rawHeaders = plan.input.headersChanged ? plan.input.originalHeaders : streamText(stream, 0, headersEnd);
+    const RepairedInput& input = plan.input;
+    bool longBlock = input.headersEnd - input.headersStart > kLongHeaderBlock;
+    std::string rawHeaders = longBlock             ? std::string()
+                             : input.headersChanged ? input.originalHeaders
+                                                    : streamText(stream, 0, headersEnd);
 
     ParseContext context;
+    context.streamedTextFrom = static_cast<int64_t>(reading.streamedTextFrom);
+    if (longBlock)
+        context.longHeaderBlock = [fd = fd.fd, from = input.headersStart, to = input.headersEnd](const std::string& fallback) {
+            return streamedHeaderBlock(fd, from, to, fallback);
+        };
     context.options = options.get();
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
@@ -403,7 +412,7 @@ ParseResult parseFile(const std::filesystem::path& file, const FileReading& read
     if (st.st_size < 0) throw ParseError("The file cannot be read.");
     const uint64_t size = static_cast<uint64_t>(st.st_size);
     if (size > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
-    if (size > reading.wholeUpTo) return parseLargeFile(file, size);
+    if (size > reading.wholeUpTo) return parseLargeFile(file, size, reading);
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size));
     g_byte_array_set_size(array, static_cast<guint>(size));
     for (size_t done = 0; done < size;) {

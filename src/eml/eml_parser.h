@@ -33,6 +33,9 @@ public:
 // there and streamed into the store (pst::StreamedBytes) when it writes them.
 struct FileReading {
     uint64_t wholeUpTo = 8u << 20;
+    // Text bodies of such a file whose encoded content is this long or
+    // longer reach the store the same way.
+    uint64_t streamedTextFrom = 1u << 20;
 };
 
 ParseResult parseMessage(std::span<const uint8_t> bytes);

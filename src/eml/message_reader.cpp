@@ -60,6 +60,7 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
     const char* charsets[] = {"utf-8", fallback.c_str(), "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(headerOptions, charsets);
     readEnvelope(message, headerOptions, rawHeaders, fallback, context.sentTime, out, *context.warnings);
+    if (depth == 0 && context.longHeaderBlock) out.set(PR_TRANSPORT_MESSAGE_HEADERS_W, context.longHeaderBlock(fallback));
     Marks marks = readMarks(message, headerOptions, out);
     g_mime_parser_options_free(headerOptions);
 
@@ -72,6 +73,9 @@ pst::MessageContent readMessageContent(GMimeMessage* message, std::string_view r
         if (!parts.plain && !parts.html && !event.description.empty() && event.method != "REPLY")
             parts.plain = withCrlfLineEnds(event.description);
     }
+    if (parts.html && parts.html->partial && !parts.plain)
+        context.warnings->add("the HTML body is too long to be turned into plain text whole; the plain text was made "
+                              "from its beginning, the HTML is kept whole");
     int visible = writeBodiesAndAttachments(parts, out);
     if (parts.tnef && parts.tnef->body.rtfCompressed) {
         out.set(pst::tags::PR_RTF_COMPRESSED, *parts.tnef->body.rtfCompressed);

@@ -1,6 +1,7 @@
 #pragma once
 // What every step of reading one file shares.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "eml/envelope.h"
 #include "eml/warnings.h"
+#include "pst/value_source.h"
 
 namespace eml {
 
@@ -19,6 +21,13 @@ struct ParseContext {
     // The file's bytes after its header block: the top-level MIME entity's
     // body as sent (read only when asked for: it may be large).
     std::function<std::string()> fileBody;
+    // The file's header block when it is too long to hold: the item's
+    // Internet headers read from the file as the store writes them (raw
+    // 8-bit text in `fallbackCharset`).
+    std::function<pst::StreamedBytes(const std::string& fallbackCharset)> longHeaderBlock;
+    // Text bodies read from the file whose encoded content is this long or
+    // longer are streamed into the store.
+    int64_t streamedTextFrom = 1 << 20;
     // The sent time of a message that names none.
     SentTimeFallback sentTime;
     // Attached messages are read recursively up to this depth; deeper ones

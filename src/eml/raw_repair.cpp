@@ -64,8 +64,9 @@ bool isMboxSeparator(std::string_view l) {
 
 class Repairer {
 public:
-    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed, const ReadAt& readAt)
-        : data_(data), warnings_(warnings), passed_(passed), readAt_(readAt) {}
+    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed, const ReadAt& readAt,
+             size_t holdHeadersUpTo)
+        : data_(data), warnings_(warnings), passed_(passed), readAt_(readAt), holdHeadersUpTo_(holdHeadersUpTo) {}
 
     RepairPlan run() {
         RepairPlan plan;
@@ -74,10 +75,13 @@ public:
         if (start > 0) edits_.push_back({0, start, {}});
         size_t topEnd = scanBlock(start, true);
         size_t topEdits = edits_.size() - (start > 0 ? 1 : 0);
+        result.headersStart = start;
+        result.headersEnd = topEnd;
         if (topEdits > 0) {
             result.headersChanged = true;
-            for (char c : data_.substr(start, topEnd - start))
-                if (c != '\0') result.originalHeaders.push_back(c);
+            if (topEnd - start <= holdHeadersUpTo_)
+                for (char c : data_.substr(start, topEnd - start))
+                    if (c != '\0') result.originalHeaders.push_back(c);
         }
         if (!boundaries_.empty() || nextIsMessage_) scanBody(topEnd);
         closeFinalBoundary();
@@ -92,9 +96,17 @@ public:
     }
 
 private:
+    // A line of many megabytes is searched a few megabytes at a time, and
+    // the scan says how far it has gone after each.
     size_t lineEnd(size_t at) const {
-        const void* nl = std::memchr(data_.data() + at, '\n', data_.size() - at);
-        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) + 1 : data_.size();
+        constexpr size_t kStretch = 4u << 20;
+        for (size_t from = at; from < data_.size(); from += kStretch) {
+            size_t size = std::min(kStretch, data_.size() - from);
+            const void* nl = std::memchr(data_.data() + from, '\n', size);
+            if (nl) return static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) + 1;
+            if (passed_ && from + size < data_.size()) passed_(from + size);
+        }
+        return data_.size();
     }
 
     std::string_view line(size_t at) const { return data_.substr(at, lineEnd(at) - at); }
@@ -112,6 +124,7 @@ private:
             while (at < data_.size() && (data_[at] == ' ' || data_[at] == '\t' || data_[at] == '\r' || data_[at] == '\n'))
                 ++at;
             skippedSpace = skippedSpace || at > before;
+            if (!startsWith(data_.substr(at), "From ")) break;
             std::string_view first = line(at);
             if (isMboxSeparator(first)) {
                 warnings_.add("the mailbox separator line before the headers (\"" +
@@ -143,7 +156,7 @@ private:
             bool header = colon != std::string_view::npos && colon > 0;
             if (!header && (!top || first)) return at;
             first = false;
-            if (top) dropNuls(at, l);
+            if (top && !header) dropNuls(at, l);
             if (!header && !headerFollows(at + l.size())) {
                 // The headers ended without their blank line: the body starts here.
                 edits_.push_back({at, 0, l.size() >= 2 && l[l.size() - 2] == '\r' ? "\r\n" : "\n"});
@@ -164,10 +177,95 @@ private:
                     name = fixed == "Content-Type" ? std::string_view("Content-Type") : std::string_view();
                 }
             }
+            if (top) {
+                size_t end = fieldEnd(at + l.size());
+                if (shortenLongField(at, end, name, colon)) {
+                    at = end;
+                    continue;
+                }
+                heldFields_ += end - at;
+                dropNuls(at, l);
+            }
             if (equalsNoCase(name, "Content-Type")) contentType(at, l, colon, ++contentTypes);
             at += l.size();
         }
         return at;
+    }
+
+    // Where the field whose first line ends at `firstLineEnd` ends: after
+    // its last continuation line.
+    size_t fieldEnd(size_t firstLineEnd) const {
+        size_t end = firstLineEnd;
+        while (end < data_.size() && (data_[end] == ' ' || data_[end] == '\t')) {
+            end = lineEnd(end);
+            if (passed_) passed_(end);
+        }
+        return end;
+    }
+
+    // GMime holds several times a field's size while it reads it: a field
+    // too long for that is cut, for GMime, to its first words. The item's
+    // header block keeps it whole; the warning names it with its size.
+    bool shortenLongField(size_t at, size_t end, std::string_view name, size_t colon) {
+        size_t size = end - at;
+        bool tooLong = size > kLongHeaderField || (size > kLongHeaderFieldKept && heldFields_ + size > kHeaderBlockHeld);
+        if (!tooLong) return false;
+        size_t valueStart = at + colon + 1;
+        size_t lineBreak = end;  // the field's own line end stays
+        while (lineBreak > valueStart && (data_[lineBreak - 1] == '\n' || data_[lineBreak - 1] == '\r')) --lineBreak;
+        if (colon > kLongHeaderFieldKept) {
+            // No name a header can have: the line is not read at all.
+            edits_.push_back({at, end - at, {}});
+            warnings_.add("a header line of " + std::to_string(size) +
+                          " bytes without a readable name was not read; it is kept in the item's Internet headers");
+            return true;
+        }
+        size_t cut = cutPoint(valueStart, std::min(valueStart + kLongHeaderFieldKept, lineBreak), isAddressField(name));
+        size_t resume = lineBreak;
+        if (equalsNoCase(name, "Received")) {
+            // Its time stands after the last semicolon.
+            constexpr size_t kTail = 256;
+            size_t tailStart = std::max(cut, lineBreak > kTail ? lineBreak - kTail : 0);
+            size_t semicolon = data_.substr(tailStart, lineBreak - tailStart).rfind(';');
+            if (semicolon != std::string_view::npos) resume = tailStart + semicolon;
+        }
+        for (size_t i = at; i < cut; ++i)
+            if (data_[i] == '\0') edits_.push_back({i, 1, {}});
+        edits_.push_back({cut, resume - cut, {}});
+        warnings_.add("the " + shown(name) + " header is " + std::to_string(size) +
+                      " bytes long; only its first " + std::to_string(cut - valueStart) +
+                      " bytes were read as its value (subject, names, addresses), the whole header is kept in the item's Internet headers");
+        return true;
+    }
+
+    static bool isAddressField(std::string_view name) {
+        for (const char* n : {"From", "To", "Cc", "Bcc", "Reply-To", "Sender", "Resent-From", "Resent-To", "Resent-Cc"})
+            if (equalsNoCase(name, n)) return true;
+        return false;
+    }
+
+    // Where to cut a value near `limit`: after the last whole address or
+    // word (an encoded word is never split), else between two characters.
+    size_t cutPoint(size_t from, size_t limit, bool addresses) const {
+        std::string_view window = data_.substr(from + (limit - from) / 2, (limit - from) - (limit - from) / 2);
+        size_t base = from + (limit - from) / 2;
+        size_t cut = std::string_view::npos;
+        if (addresses) {
+            size_t comma = window.rfind(',');
+            if (comma != std::string_view::npos) cut = base + comma;
+        }
+        if (cut == std::string_view::npos) {
+            size_t blank = window.find_last_of(" \t\r\n");
+            if (blank != std::string_view::npos) cut = base + blank;
+        }
+        if (cut == std::string_view::npos) {
+            cut = limit;
+            for (int back = 0; back < 3 && cut < data_.size() && (static_cast<unsigned char>(data_[cut]) & 0xC0) == 0x80; ++back)
+                --cut;
+        }
+        while (cut > from && (data_[cut - 1] == '\r' || data_[cut - 1] == '\n' || data_[cut - 1] == ' ' || data_[cut - 1] == '\t'))
+            --cut;
+        return cut;
     }
 
     // Whether a header line comes before the blank line that ends the block.
@@ -324,17 +422,19 @@ private:
     const std::function<void(size_t)>& passed_;
     const ReadAt& readAt_;
     std::string window_;  // the piece of a body read through readAt_
+    size_t holdHeadersUpTo_;
     std::vector<RawEdit> edits_;
     std::vector<std::string> boundaries_;
     bool nextIsMessage_ = false;
     size_t nextHeader_ = std::string_view::npos;
+    size_t heldFields_ = 0;  // the message's header fields GMime reads whole
 };
 
 }  // namespace
 
 RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed,
-                          const ReadAt& readAt) {
-    return Repairer(data, warnings, passed, readAt).run();
+                          const ReadAt& readAt, size_t holdHeadersUpTo) {
+    return Repairer(data, warnings, passed, readAt, holdHeadersUpTo).run();
 }
 
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings) {

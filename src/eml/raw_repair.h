@@ -5,6 +5,7 @@
 // message's headers, a repeated or incomplete Content-Type in any part, a
 // closing boundary with no line end. Each repair is named in the warnings.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,9 +20,13 @@ namespace eml {
 struct RepairedInput {
     // The message's header block as it stood before names and types were
     // repaired (junk before it left out): what the item keeps as its
-    // Internet headers. Empty when nothing in it was changed.
+    // Internet headers. Empty when nothing in it was changed, or when the
+    // block is longer than the caller holds (it then reads the file).
     std::string originalHeaders;
     bool headersChanged = false;
+    // Where that block stands in the file (junk before it left out).
+    size_t headersStart = 0;
+    size_t headersEnd = 0;
     // The whole file as it came, kept only when something was repaired: a
     // file that turns out to have no headers is read from it as text.
     std::string original;
@@ -50,6 +55,15 @@ struct RepairPlan {
 // buffer is faster than faulting its mapping in, page by page).
 using ReadAt = std::function<size_t(size_t at, char* into, size_t size)>;
 RepairPlan planRawRepairs(std::string_view data, Warnings& warnings,
-                          const std::function<void(size_t)>& passed = {}, const ReadAt& readAt = {});
+                          const std::function<void(size_t)>& passed = {}, const ReadAt& readAt = {},
+                          size_t holdHeadersUpTo = SIZE_MAX);
+
+// A header field of the message longer than this, or one longer than the
+// part kept of it once the fields read whole reach the block's bound, is cut
+// for GMime to its first words (about the part kept); the item's header
+// block keeps it whole.
+inline constexpr size_t kLongHeaderField = 2u << 20;
+inline constexpr size_t kLongHeaderFieldKept = 64u << 10;
+inline constexpr size_t kHeaderBlockHeld = 4u << 20;
 
 }  // namespace eml

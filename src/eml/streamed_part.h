@@ -15,6 +15,6 @@ inline constexpr gint64 kStreamedPartMinimum = 1 << 20;
 
 // The part's content as a streamed value, or null when it is better decoded
 // at once (small, held in memory, or uuencoded).
-pst::StreamedBytes streamedContent(GMimePart* part);
+pst::StreamedBytes streamedContent(GMimePart* part, gint64 minimum = kStreamedPartMinimum);
 
 }  // namespace eml

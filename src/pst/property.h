@@ -26,8 +26,9 @@ struct FileTime {
 
 // One value of any supported type. Int16/Int32/ErrorCode use int32_t, Int64 and
 // Currency use int64_t, Float/Double/AppTime use double, String8 is carried as
-// text and written as Unicode. A binary value may instead come as a
-// StreamedBytes, which only the store's writer reads (once).
+// text and written as Unicode. A binary or string value may instead come as
+// a StreamedBytes (a string's as UTF-16LE bytes), which only the store's
+// writer reads (once).
 using PropValue = std::variant<
     bool,
     int32_t,

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "child_run.h"
 #include "independent_readers.h"
 #include "pst/format/property_tags.h"
 #include "pst/read/pst_reader.h"
@@ -86,29 +87,6 @@ std::string writeLargeMessage(const fs::path& file) {
     return digest.hex();
 }
 
-struct ChildRun {
-    int exitCode = -1;
-    long peakKb = 0;
-};
-
-// Runs the converter as a child of its own and measures its peak resident memory.
-ChildRun convert(const fs::path& cwd) {
-    ChildRun run;
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        execl(QUILLMERE_CONVERTER, QUILLMERE_CONVERTER, "--quiet", "src", "out", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.peakKb = usage.ru_maxrss;
-    }
-    return run;
-}
-
 // The data of the first attachment of the first message found, by our reader.
 std::optional<pst::Bytes> firstAttachment(pst::read::PstReader& reader, uint32_t folder) {
     for (uint32_t nid : reader.messageNids(folder)) {
@@ -149,7 +127,7 @@ TEST_F(LargeAttachmentTest, ConvertsInBoundedMemoryAndEveryReaderGetsTheBytesBac
     std::string digest = writeLargeMessage(base / "src" / "Mail" / "large.eml");
     ASSERT_FALSE(digest.empty()) << "could not write the message";
 
-    ChildRun run = convert(base);
+    testing_support::ChildRun run = testing_support::convertInChild(QUILLMERE_CONVERTER, base);
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_LT(run.peakKb, kPeakMemoryLimitKb) << "peak memory of the converter, KB";
     std::cout << "converter peak memory: " << run.peakKb / 1024 << " MB\n";

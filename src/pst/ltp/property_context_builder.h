@@ -4,8 +4,8 @@
 // the heap in subnodes of the node being written.
 
 #include <cstdint>
-#include <map>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "pst/ltp/subnodes.h"
@@ -34,23 +34,30 @@ public:
     // holding the object and its size.
     void setObject(PropTag tag, ndb::Nid subnode, uint32_t size);
 
-    bool has(uint16_t propId) const { return props_.count(propId) != 0; }
+    bool has(uint16_t propId) const;
     size_t size() const { return props_.size(); }
 
     // Writes the heap and returns the bid of the node's data.
     ndb::Bid write() const;
 
 private:
+    // Heap values are kept in one buffer for the whole context, and the
+    // properties in a vector sorted by id: no allocation per property.
     struct Value {
         PropType type;
         enum class Where { Inline, Heap, HnidRaw } where;
-        uint32_t inlineValue = 0;      // Inline: the value; HnidRaw: the HNID (0 or a subnode NID)
-        std::vector<uint8_t> heapBytes;
+        uint32_t inlineValue = 0;  // Inline: the value; HnidRaw: the HNID (0 or a subnode NID)
+        uint32_t heapOffset = 0;   // Heap: where its bytes are in heapBytes_
+        uint32_t heapSize = 0;
     };
+
+    void put(uint16_t propId, const Value& value);
+    Value heapValue(PropType type, std::span<const uint8_t> bytes);
 
     ndb::NdbWriter& ndb_;
     Subnodes& subnodes_;
-    std::map<uint16_t, Value> props_;
+    std::vector<std::pair<uint16_t, Value>> props_;
+    std::vector<uint8_t> heapBytes_;
 };
 
 }  // namespace pst::ltp

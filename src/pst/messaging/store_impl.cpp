@@ -306,7 +306,7 @@ MessageId StoreImpl::addMessage(FolderId folderId, const MessageContent& message
         std::vector<Property> shortened;  // long cells, as the table holds them
         shortened.reserve(row.capacity());
         auto addCell = [&](const Property& p) {
-            if (!f.contents->hasColumn(p.tag)) return;
+            if (!f.contents->hasColumn(p.tag) || std::holds_alternative<StreamedBytes>(p.value)) return;
             if (auto cell = shortenedForTable(p)) {
                 shortened.push_back(std::move(*cell));
                 row.push_back(&shortened.back());
