@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <type_traits>
 
 #include "eml/transfer_decoding.h"
 
@@ -45,6 +46,7 @@ Out decodedInto(GMimePart* part, Warnings* warnings) {
             std::string_view raw(reinterpret_cast<const char*>(buffer->data) + start, static_cast<size_t>(end - start));
             TransferDecoded decoded = decodeTransfer(raw, encoding);
             noteDamage(decoded.damaged, warnings);
+            if constexpr (std::is_same_v<Out, std::vector<uint8_t>>) return std::move(decoded.bytes);
             out.assign(decoded.bytes.begin(), decoded.bytes.end());
             return out;
         }

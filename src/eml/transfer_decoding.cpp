@@ -1,18 +1,21 @@
 #include "eml/transfer_decoding.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace eml {
 
 namespace {
 
+// Decoded into a buffer left uninitialised (base64 fills only 3/4 of its
+// room), then kept at its exact size.
 TransferDecoded decodeWithChunks(std::string_view encoded, GMimeContentEncoding encoding) {
     TransferDecoded out;
     ChunkedTransferDecoder decoder(encoding);
-    out.bytes.resize(decoder.outputRoom(encoded.size()));
-    size_t n = decoder.step(encoded, out.bytes.data());
-    n += decoder.finish(out.bytes.data() + n);
-    out.bytes.resize(n);
+    std::unique_ptr<uint8_t[]> room(new uint8_t[decoder.outputRoom(encoded.size())]);
+    size_t n = decoder.step(encoded, room.get());
+    n += decoder.finish(room.get() + n);
+    out.bytes.assign(room.get(), room.get() + n);
     out.damaged = decoder.damaged();
     return out;
 }

@@ -3,6 +3,10 @@
 #include "ltp_decoder.h"
 #include "pst/ltp/byte_writer.h"
 #include "pst/ltp/property_context_builder.h"
+#include "pst/value_source.h"
+
+#include <algorithm>
+#include <memory>
 
 using namespace pst;
 using namespace pst::ltp;
@@ -68,6 +72,43 @@ TEST(PropertyContext, LargeBinaryGoesToASubnodeDataTree) {
     auto props = pst::testing::decodePc(ndb, data, sub);
     EXPECT_EQ(props.at(0x3701).bytes, big);
     EXPECT_EQ(props.at(0x3704).bytes.size(), 6000u);
+}
+
+namespace {
+// A value given a few bytes at a time, as a decoder gives it.
+class PieceSource final : public ValueSource {
+public:
+    explicit PieceSource(Bytes bytes) : bytes_(std::move(bytes)) {}
+    size_t read(std::span<uint8_t> buffer) override {
+        size_t n = std::min({buffer.size(), bytes_.size() - at_, size_t(1000)});
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer.begin());
+        at_ += n;
+        return n;
+    }
+
+private:
+    Bytes bytes_;
+    size_t at_ = 0;
+};
+}  // namespace
+
+TEST(PropertyContext, StreamedStringsGoToTheHeapOrADataTreeByTheirLength) {
+    FakeNdbWriter ndb;
+    Subnodes subnodes;
+    PropertyContextBuilder pc(ndb, subnodes);
+    std::u16string longText;
+    while (longText.size() < 3 * ndb::kMaxBlockPayload) longText += u"Grüße 日本 😀\r\n";
+    Bytes shortBytes = utf16le(u"short text"), longBytes = utf16le(longText);
+    EXPECT_EQ(pc.set(0x1000001F, StreamedBytes(std::make_shared<PieceSource>(shortBytes))), shortBytes.size());
+    EXPECT_EQ(pc.set(0x007D001F, StreamedBytes(std::make_shared<PieceSource>(longBytes))), longBytes.size());
+    ndb::Bid data = pc.write();
+    ndb::Bid sub = subnodes.write(ndb);
+    ASSERT_EQ(ndb.subnodeTrees.at(sub).size(), 1u);  // only the long one
+    auto props = pst::testing::decodePc(ndb, data, sub);
+    EXPECT_EQ(props.at(0x1000).type, 0x001F);
+    EXPECT_EQ(props.at(0x1000).bytes, shortBytes);
+    EXPECT_EQ(props.at(0x007D).type, 0x001F);
+    EXPECT_TRUE(props.at(0x007D).bytes == longBytes);
 }
 
 TEST(PropertyContext, MultiValuedLayouts) {
