@@ -24,6 +24,7 @@ void ConversionRun::BuildFolderList() {
     quillmere::QuickSort(folderPaths, 0, static_cast<int32_t>(folderPaths.size()) - 1);
     pump();
     quillmere::RemoveDuplicates(folderPaths);
+    folderPaths.shrink_to_fit();  // it held an entry a row until the duplicates went
 
     // Every ancestor of every folder joins the list.
     const size_t n = folderPaths.size();
