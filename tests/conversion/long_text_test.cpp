@@ -77,6 +77,24 @@ void collectSeen(const test_readers::SeenFolder& folder, std::vector<const test_
     for (auto& sub : folder.subfolders) collectSeen(sub, out);
 }
 
+using Seen = std::vector<const test_readers::SeenMessage*>;
+
+// Reads the store back with each independent reader that is installed, and
+// hands `check` the `expected` messages it found.
+void checkWithReaders(const fs::path& pst, size_t expected,
+                      const std::function<void(const std::string& tool, const Seen&)>& check) {
+    for (auto read : {&test_readers::readWithPffexport, &test_readers::readWithReadpst}) {
+        test_readers::ReaderResult result = read(pst);
+        std::cout << result.tool << ": " << (result.available ? "read" : "skipped, " + result.why) << "\n";
+        if (!result.available) continue;
+        ASSERT_TRUE(result.ok) << result.tool << ": " << result.why;
+        Seen seen;
+        collectSeen(result.root, seen);
+        ASSERT_EQ(seen.size(), expected) << result.tool;
+        check(result.tool, seen);
+    }
+}
+
 class LongTextTest : public ::testing::Test, protected testing_support::SourceTree {
 protected:
     LongTextTest() : SourceTree("long-text") {}
@@ -154,18 +172,11 @@ TEST_F(LongTextTest, HundredMegabyteHeaderFieldsConvertInBoundedMemory) {
             }
         }
     }
-    for (auto read : {&test_readers::readWithPffexport, &test_readers::readWithReadpst}) {
-        test_readers::ReaderResult result = read(pst);
-        std::cout << result.tool << ": " << (result.available ? "read" : "skipped, " + result.why) << "\n";
-        if (!result.available) continue;
-        ASSERT_TRUE(result.ok) << result.tool << ": " << result.why;
-        std::vector<const test_readers::SeenMessage*> seen;
-        collectSeen(result.root, seen);
-        ASSERT_EQ(seen.size(), 2u) << result.tool;
+    checkWithReaders(pst, 2, [](const std::string& tool, const Seen& seen) {
         int longSubjects = 0;
         for (auto* m : seen) longSubjects += m->subject.rfind("word0 word1 ", 0) == 0;
-        EXPECT_EQ(longSubjects, 1) << result.tool;
-    }
+        EXPECT_EQ(longSubjects, 1) << tool;
+    });
 }
 
 TEST_F(LongTextTest, HundredMegabyteQuotedPrintableBodyConvertsInBoundedMemory) {
@@ -205,19 +216,12 @@ TEST_F(LongTextTest, HundredMegabyteQuotedPrintableBodyConvertsInBoundedMemory) 
         EXPECT_EQ(body.substr(0, head.size()), head);
         EXPECT_TRUE(body.ends_with(tail)) << body.substr(body.size() - 200);
     }
-    for (auto read : {&test_readers::readWithPffexport, &test_readers::readWithReadpst}) {
-        test_readers::ReaderResult result = read(pst);
-        std::cout << result.tool << ": " << (result.available ? "read" : "skipped, " + result.why) << "\n";
-        if (!result.available) continue;
-        ASSERT_TRUE(result.ok) << result.tool << ": " << result.why;
-        std::vector<const test_readers::SeenMessage*> seen;
-        collectSeen(result.root, seen);
-        ASSERT_EQ(seen.size(), 1u) << result.tool;
+    checkWithReaders(pst, 1, [&](const std::string& tool, const Seen& seen) {
         // (readpst gives LF line ends.)
         std::string body = withoutCr(seen[0]->bodyText);
-        EXPECT_EQ(body.substr(0, 1000), withoutCr(head).substr(0, 1000)) << result.tool;
-        EXPECT_NE(body.find(withoutCr(tail.substr(0, tail.size() - 2))), std::string::npos) << result.tool;
-        EXPECT_GT(body.size(), chars * 9 / 10) << result.tool;
-    }
+        EXPECT_EQ(body.substr(0, 1000), withoutCr(head).substr(0, 1000)) << tool;
+        EXPECT_NE(body.find(withoutCr(tail.substr(0, tail.size() - 2))), std::string::npos) << tool;
+        EXPECT_GT(body.size(), chars * 9 / 10) << tool;
+    });
 }
 #endif
