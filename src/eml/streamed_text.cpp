@@ -11,6 +11,7 @@
 #include "eml/charset.h"
 #include "eml/html_to_text.h"
 #include "eml/text_chunks.h"
+#include "util/utf.h"
 
 namespace eml {
 
@@ -46,15 +47,6 @@ protected:
     // Appends the next bytes to `out`; false once the value has ended (what
     // was appended then is its last).
     virtual bool produce(std::string& out) = 0;
-
-    static void appendUtf16Le(std::u16string_view text, std::string& out) {
-        size_t at = out.size();
-        out.resize(at + text.size() * 2);
-        for (char16_t c : text) {
-            out[at++] = static_cast<char>(c & 0xFF);
-            out[at++] = static_cast<char>(c >> 8);
-        }
-    }
 
 private:
     std::string pending_;
@@ -125,7 +117,7 @@ protected:
             readFailed_ = file_.failed();
             decoder_->finish(decoded_);
         }
-        appendUtf16Le(decoded_, out);
+        quillmere::appendUtf16Le(decoded_, out);
         return more;
     }
 
@@ -252,7 +244,7 @@ private:
     }
 
     void put(const std::u16string& text, std::string& out, bool first) {
-        if (!html_) return appendUtf16Le(text, out);
+        if (!html_) return quillmere::appendUtf16Le(text, out);
         std::string utf8 = utf16ToUtf8(text);
         out += first ? declareUtf8(std::move(utf8)) : utf8;
     }

@@ -133,4 +133,14 @@ std::u16string fromUtf16Le(std::span<const uint8_t> bytes)
     return out;
 }
 
+void appendUtf16Le(std::u16string_view text, std::string& out)
+{
+    std::size_t at = out.size();
+    out.resize(at + text.size() * 2);
+    for (char16_t c : text) {
+        out[at++] = static_cast<char>(c & 0xFF);
+        out[at++] = static_cast<char>(c >> 8);
+    }
+}
+
 }  // namespace quillmere

@@ -26,6 +26,8 @@ std::string toUtf8(std::u16string_view utf16);
 // UTF-16 text stored as little-endian bytes (as the store and TNEF keep it);
 // a trailing odd byte is dropped.
 std::u16string fromUtf16Le(std::span<const uint8_t> bytes);
+// The other way: UTF-16 text appended to `out` as little-endian bytes.
+void appendUtf16Le(std::u16string_view text, std::string& out);
 
 std::u16string withoutUnpairedSurrogates(std::u16string_view utf16);
 

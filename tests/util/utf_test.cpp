@@ -4,6 +4,7 @@
 
 #include <vector>
 
+using quillmere::appendUtf16Le;
 using quillmere::fromUtf16Le;
 using quillmere::toUtf16;
 using quillmere::toUtf8;
@@ -54,4 +55,8 @@ TEST(Utf, LittleEndianBytesBecomeTextWithPairsKeptAndAnOddByteDropped)
     EXPECT_EQ(fromUtf16Le(bytes), u"A\u00E9\U0001F600");
     EXPECT_EQ(fromUtf16Le({}), u"");
     EXPECT_EQ(toUtf8(fromUtf16Le(bytes)), "A\xC3\xA9\xF0\x9F\x98\x80");
+
+    std::string back = "kept";
+    appendUtf16Le(u"A\u00E9\U0001F600", back);
+    EXPECT_EQ(back, std::string("kept") + std::string(bytes.begin(), bytes.end() - 1)) << "appended after what was there";
 }

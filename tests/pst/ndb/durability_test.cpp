@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <set>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -111,9 +109,7 @@ TEST(NdbDurability, FullDiskIsReportedAndTheLastCommitSurvives) {
     pid_t pid = ::fork();
     if (pid == 0) {
         ::close(out[0]);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{3'000'000, 3'000'000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        limitFileSize(3'000'000);
         int committed = 0, kind = -1;
         try {
             auto w = NdbWriter::create(file, CryptMethod::Permute);
@@ -154,9 +150,7 @@ TEST(NdbDurability, WriterRefusesWorkAfterAnIoFailure) {
     auto file = scratchFile("after-failure.pst");
     pid_t pid = ::fork();
     if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1'000'000, 1'000'000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        limitFileSize(1'000'000);
         auto w = NdbWriter::create(file, CryptMethod::Permute);
         try {
             for (uint32_t i = 0;; ++i) w->putNode(message(i), w->writeData(payload(i)), 0, 0);
@@ -188,9 +182,7 @@ TEST(NdbDurability, CreateOnAFullDiskLeavesNoFile) {
     auto file = scratchFile("no-room.pst");
     pid_t pid = ::fork();
     if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{8192, 8192};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        limitFileSize(8192);
         try {
             NdbWriter::create(file, CryptMethod::Permute);
         } catch (const NdbError& e) {

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -170,9 +168,7 @@ TEST(NdbFileLifecycle, FileSizeLimitStopsTheWriterWithItsCause) {
     auto file = scratchFile("limited.pst");
     pid_t pid = ::fork();
     if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{2 << 20, 2 << 20};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        limitFileSize(2 << 20);
         auto w = NdbWriter::createStaged(file, CryptMethod::Permute, false);
         writeSome(*w, 2, 1000);
         w->commit();

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 
 namespace ndbtest {
 
@@ -16,6 +19,14 @@ inline std::filesystem::path scratchFile(const std::string& name) {
     auto p = dir / name;
     std::filesystem::remove(p);
     return p;
+}
+
+// For a forked child: writes that would take a file past `bytes` fail with
+// EFBIG, as on a full disk, instead of the signal ending the process.
+inline void limitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{bytes, bytes};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 inline std::vector<uint8_t> pattern(size_t n, uint32_t seed) {

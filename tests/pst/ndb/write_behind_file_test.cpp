@@ -2,10 +2,8 @@
 // they were queued, whatever the queue's size, and a failure of the thread
 // reaches the caller at its next call and stops all later writing.
 
-#include <csignal>
 #include <fstream>
 #include <random>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 namespace pst::ndb {
 namespace {
 
+using ndbtest::limitFileSize;
 using ndbtest::pattern;
 using ndbtest::scratchFile;
 
@@ -136,9 +135,7 @@ TEST(WriteBehindFile, AFailureOfTheThreadReachesTheNextCallAndStopsWriting) {
     auto file = scratchFile("wb-full.pst");
     pid_t pid = ::fork();
     if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1'000'000, 1'000'000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        limitFileSize(1'000'000);
         int code = 0;
         {
             WriteBehindFile f(file, 1 << 16);
