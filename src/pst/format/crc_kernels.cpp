@@ -1,5 +1,8 @@
 #include "pst/format/crc_kernels.h"
 
+#include "pst/format/substitute_kernels.h"
+#include "pst/format/substitute_vbmi.h"
+
 #include <array>
 
 #include <zlib.h>
@@ -109,26 +112,56 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t crcPclmul(uint32_t crc, const 
     return finish(r0, p, n);
 }
 
-__attribute__((target("avx512f,vpclmulqdq"), always_inline)) inline __m512i fold512(__m512i r, __m512i k, __m512i next) {
+// The 512-bit kernels assume the whole AVX-512 set of the processors that
+// brought VPCLMULQDQ (VBMI among it), so that they can share their code.
+#define QM_AVX512_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,vpclmulqdq,pclmul,sse4.1")))
+
+QM_AVX512_TARGET __attribute__((always_inline)) inline __m512i fold512(__m512i r, __m512i k, __m512i next) {
     __m512i a = _mm512_clmulepi64_epi128(r, k, 0x00);
     __m512i b = _mm512_clmulepi64_epi128(r, k, 0x11);
     return _mm512_ternarylogic_epi64(a, b, next, 0x96);  // a ^ b ^ next
 }
 
+// Where the main loop of the 512-bit kernel takes its next 64 bytes from, and
+// what happens to the rest (under 256 bytes) before it is read: either the
+// bytes as they are, or the bytes substituted in place through a table first,
+// so that a block is encoded and its CRC computed in one pass.
+struct AsTheyAre {
+    QM_AVX512_TARGET __attribute__((always_inline)) __m512i next(const uint8_t* p) const {
+        return _mm512_loadu_si512(p);
+    }
+    void prepareRest(const uint8_t*, size_t) const {}
+};
+
+struct Substituted {
+    vbmi::Table table;
+    QM_AVX512_TARGET __attribute__((always_inline)) __m512i next(uint8_t* p) const {
+        return vbmi::substitute64(table, p);
+    }
+    QM_AVX512_TARGET __attribute__((always_inline)) void prepareRest(uint8_t* p, size_t n) const {
+        vbmi::substitute(table, p, n);
+    }
+};
+
 // Sixteen 128-bit lanes in four 512-bit registers, folded 256 bytes apart.
-__attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1"))) uint32_t crcVpclmul(uint32_t crc, const uint8_t* p,
-                                                                                size_t n) {
-    if (n < 256) return crcPclmul(crc, p, n);
-    __m512i r0 = _mm512_xor_si512(_mm512_loadu_si512(p), _mm512_maskz_set1_epi32(1, static_cast<int>(crc)));
-    __m512i r1 = _mm512_loadu_si512(p + 64), r2 = _mm512_loadu_si512(p + 128), r3 = _mm512_loadu_si512(p + 192);
+template <class Byte, class Source>
+QM_AVX512_TARGET __attribute__((always_inline)) inline uint32_t fold512Lanes(uint32_t crc, Byte* p, size_t n,
+                                                                             const Source& source) {
+    if (n < 256) {
+        source.prepareRest(p, n);
+        return crcPclmul(crc, p, n);
+    }
+    __m512i r0 = _mm512_xor_si512(source.next(p), _mm512_maskz_set1_epi32(1, static_cast<int>(crc)));
+    __m512i r1 = source.next(p + 64), r2 = source.next(p + 128), r3 = source.next(p + 192);
     p += 256, n -= 256;
     const __m512i by256 = _mm512_set_epi64(QM_FOLD_PAIR(2048), QM_FOLD_PAIR(2048), QM_FOLD_PAIR(2048), QM_FOLD_PAIR(2048));
     for (; n >= 256; n -= 256, p += 256) {
-        r0 = fold512(r0, by256, _mm512_loadu_si512(p));
-        r1 = fold512(r1, by256, _mm512_loadu_si512(p + 64));
-        r2 = fold512(r2, by256, _mm512_loadu_si512(p + 128));
-        r3 = fold512(r3, by256, _mm512_loadu_si512(p + 192));
+        r0 = fold512(r0, by256, source.next(p));
+        r1 = fold512(r1, by256, source.next(p + 64));
+        r2 = fold512(r2, by256, source.next(p + 128));
+        r3 = fold512(r3, by256, source.next(p + 192));
     }
+    source.prepareRest(p, n);
     const __m512i by64 = _mm512_set_epi64(QM_FOLD_PAIR(512), QM_FOLD_PAIR(512), QM_FOLD_PAIR(512), QM_FOLD_PAIR(512));
     r0 = fold512(fold512(fold512(r0, by64, r1), by64, r2), by64, r3);
     for (; n >= 64; n -= 64, p += 64) r0 = fold512(r0, by64, _mm512_loadu_si512(p));
@@ -139,6 +172,19 @@ __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1"))) uint32_t crcVpclmul(
     return finish(r, p, n);
 }
 
+QM_AVX512_TARGET uint32_t crcVpclmul(uint32_t crc, const uint8_t* p, size_t n) {
+    return fold512Lanes(crc, p, n, AsTheyAre{});
+}
+
+QM_AVX512_TARGET uint32_t substituteThenCrcVpclmul(uint8_t* p, size_t n, const uint8_t* table) {
+    return fold512Lanes(0, p, n, Substituted{vbmi::loadTable(table)});
+}
+
+bool supportsAvx512Kernels() {
+    return vbmi::supported() && __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("pclmul");
+}
+
+#undef QM_AVX512_TARGET
 #undef QM_FOLD_PAIR
 
 #endif
@@ -152,8 +198,7 @@ struct Available {
         __builtin_cpu_init();
         const bool pclmul = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
         if (pclmul) kernels[count++] = {"pclmul", crcPclmul};
-        if (pclmul && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("vpclmulqdq"))
-            kernels[count++] = {"vpclmul", crcVpclmul};
+        if (pclmul && supportsAvx512Kernels()) kernels[count++] = {"vpclmul", crcVpclmul};
 #endif
     }
 };
@@ -162,6 +207,35 @@ struct Available {
 
 std::span<const CrcKernel> crcKernels() {
     static const Available available;
+    return {available.kernels.data(), available.count};
+}
+
+namespace {
+
+// The fastest substitution, then the fastest CRC over its result.
+uint32_t substituteThenCrc(uint8_t* p, size_t n, const uint8_t* table) {
+    static const auto substitute = substituteKernels().back().run;
+    static const auto crc = crcKernels().back().run;
+    substitute(p, n, table);
+    return crc(0, p, n);
+}
+
+struct AvailableInOnePass {
+    std::array<SubstituteCrcKernel, 2> kernels{};
+    size_t count = 0;
+    AvailableInOnePass() {
+        kernels[count++] = {"two passes", substituteThenCrc};
+#if defined(__x86_64__)
+        __builtin_cpu_init();
+        if (supportsAvx512Kernels()) kernels[count++] = {"vbmi+vpclmul", substituteThenCrcVpclmul};
+#endif
+    }
+};
+
+}  // namespace
+
+std::span<const SubstituteCrcKernel> substituteCrcKernels() {
+    static const AvailableInOnePass available;
     return {available.kernels.data(), available.count};
 }
 

@@ -1,5 +1,6 @@
 #include "pst/format/encoding.h"
 
+#include "pst/format/crc_kernels.h"
 #include "pst/format/substitute_kernels.h"
 
 #include <array>
@@ -90,6 +91,10 @@ void cyclic(std::span<uint8_t> data, uint32_t key) {
 
 void permuteEncode(std::span<uint8_t> data) { substitute(data, kTableR); }
 void permuteDecode(std::span<uint8_t> data) { substitute(data, kTableI); }
+uint32_t permuteEncodeWithCrc(std::span<uint8_t> data) {
+    static const auto fastest = substituteCrcKernels().back().run;
+    return fastest(data.data(), data.size(), kTableR.data());
+}
 void cyclicEncode(std::span<uint8_t> data, uint32_t key) { cyclic(data, key); }
 void cyclicDecode(std::span<uint8_t> data, uint32_t key) { cyclic(data, key); }
 

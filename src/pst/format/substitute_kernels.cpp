@@ -1,5 +1,7 @@
 #include "pst/format/substitute_kernels.h"
 
+#include "pst/format/substitute_vbmi.h"
+
 #include <array>
 
 #if defined(__x86_64__)
@@ -58,42 +60,9 @@ __attribute__((target("avx2"))) void substituteAvx2(uint8_t* p, size_t n, const 
     substitutePlain(p, n, t);
 }
 
-// AVX-512 VBMI: vpermi2b looks a byte up in 128 entries (two registers), so
-// the two halves of the table take one lookup each and the top bit of the
-// byte picks between them. The tail goes through masked loads and stores.
-struct Table512 {
-    __m512i q0, q1, q2, q3;  // the four quarters of the table
-};
-
-__attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline __m512i lookup(const Table512& t,
-                                                                                            __m512i x) {
-    __m512i low = _mm512_permutex2var_epi8(t.q0, x, t.q1);
-    __m512i high = _mm512_permutex2var_epi8(t.q2, x, t.q3);
-    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high);
-}
-
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void substituteVbmi(uint8_t* p, size_t n,
                                                                            const uint8_t* table) {
-    const Table512 t{_mm512_loadu_si512(table), _mm512_loadu_si512(table + 64), _mm512_loadu_si512(table + 128),
-                     _mm512_loadu_si512(table + 192)};
-    for (; n >= 128; n -= 128, p += 128) {
-        __m512i a = _mm512_loadu_si512(p);
-        __m512i b = _mm512_loadu_si512(p + 64);
-        _mm512_storeu_si512(p, lookup(t, a));
-        _mm512_storeu_si512(p + 64, lookup(t, b));
-    }
-    while (n > 0) {
-        const size_t chunk = n < 64 ? n : 64;
-        const __mmask64 mask = chunk == 64 ? ~__mmask64{0} : (__mmask64{1} << chunk) - 1;
-        _mm512_mask_storeu_epi8(p, mask, lookup(t, _mm512_maskz_loadu_epi8(mask, p)));
-        p += chunk;
-        n -= chunk;
-    }
-}
-
-bool supportsVbmi() {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi");
+    vbmi::substitute(vbmi::loadTable(table), p, n);
 }
 
 #endif
@@ -106,7 +75,7 @@ struct Available {
 #if defined(__x86_64__)
         __builtin_cpu_init();
         if (__builtin_cpu_supports("avx2")) kernels[count++] = {"avx2", substituteAvx2};
-        if (supportsVbmi()) kernels[count++] = {"avx512vbmi", substituteVbmi};
+        if (vbmi::supported()) kernels[count++] = {"avx512vbmi", substituteVbmi};
 #endif
     }
 };

@@ -1,6 +1,7 @@
-// Every vector path of the per-block work against the plain one, over random
-// lengths (tails shorter than a vector included), alignments, contents and
-// seeds. Only the paths this processor runs can be checked here.
+// Every vector path of the per-block work (substitution, CRC, both in one
+// pass) against the plain one, over random lengths (tails shorter than a
+// vector included), alignments, contents and seeds. Only the paths this
+// processor runs can be checked here.
 
 #include "pst/format/crc_kernels.h"
 #include "pst/format/encoding.h"
@@ -116,7 +117,9 @@ TEST(CrcKernels, EveryPathMatchesZlibAndTheBitwiseDefinition) {
         const uint32_t seed = n % 3 == 0 ? 0 : static_cast<uint32_t>(rng());
         const uint8_t* p = data.data() + offset;
         const uint32_t expected = kernels.front().run(seed, p, n);
-        if (n <= 600) ASSERT_EQ(expected, bitwiseCrc(p, n, seed)) << "length " << n;
+        if (n <= 600) {
+            ASSERT_EQ(expected, bitwiseCrc(p, n, seed)) << "length " << n;
+        }
         for (const auto& kernel : kernels.subspan(1)) {
             ASSERT_EQ(kernel.run(seed, p, n), expected)
                 << kernel.name << ": offset " << offset << " length " << n << " seed " << seed;
@@ -134,5 +137,38 @@ TEST(CrcKernels, EveryPathContinuesARunningCrcAcrossAnySplit) {
             ASSERT_EQ(kernel.run(first, data.data() + split, data.size() - split), whole)
                 << kernel.name << " split " << split;
         }
+    }
+}
+
+TEST(SubstituteCrcKernels, EveryPathEncodesAsThePlainLoopAndGivesTheCrcOfTheResult) {
+    std::mt19937 rng(20261211);
+    const auto table = encodingTable();
+    const auto plainSubstitute = substituteKernels().front();
+    const auto zlibCrc = crcKernels().front();
+    auto kernels = substituteCrcKernels();
+    EXPECT_STREQ(kernels.front().name, "two passes");
+    for (size_t n : lengths(rng)) {
+        const size_t offset = rng() % 64;
+        const auto source = randomBytes(rng, offset + n + 64);
+        auto expected = source;
+        plainSubstitute.run(expected.data() + offset, n, table.data());
+        const uint32_t expectedCrc = zlibCrc.run(0, expected.data() + offset, n);
+        for (const auto& kernel : kernels) {
+            auto actual = source;
+            ASSERT_EQ(kernel.run(actual.data() + offset, n, table.data()), expectedCrc)
+                << kernel.name << ": offset " << offset << " length " << n;
+            ASSERT_EQ(actual, expected) << kernel.name << ": offset " << offset << " length " << n;
+        }
+    }
+}
+
+TEST(PermuteEncoding, WithCrcEncodesAsAloneAndGivesTheBlockCrc) {
+    std::mt19937 rng(20261212);
+    for (size_t n : {size_t{0}, size_t{1}, size_t{255}, size_t{256}, size_t{8176}}) {
+        auto alone = randomBytes(rng, n);
+        auto withCrc = alone;
+        permuteEncode(alone);
+        EXPECT_EQ(permuteEncodeWithCrc(withCrc), crcKernels().front().run(0, alone.data(), n)) << n;
+        EXPECT_EQ(withCrc, alone) << n;
     }
 }
