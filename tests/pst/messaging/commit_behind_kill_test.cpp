@@ -83,7 +83,9 @@ void expectIndependentReadersSee(const std::filesystem::path& pst, size_t expect
         EXPECT_EQ(inboxMessages(r.topOfStore(), r.tool), expected);
     }
     ToolRun info = runPffinfo(pst);
-    if (info.available) EXPECT_TRUE(info.ok()) << info.output;
+    if (info.available) {
+        EXPECT_TRUE(info.ok()) << info.output;
+    }
     for (auto& why : missing) std::cout << "not checked: " << why << "\n";
 }
 
