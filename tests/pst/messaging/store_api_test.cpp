@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "pst/ndb/write_behind_file.h"
 #include "store_test_support.h"
 
 using namespace pst;
@@ -107,6 +112,41 @@ TEST(StoreApi, CommittedMessagesCountsWhatTheFileHolds) {
     store->addMessage(inbox, m);
     store->close();
     EXPECT_EQ(store->committedMessages(), 3u);
+}
+
+// An automatic commit is made behind: its messages count only once it is
+// on the disk. The second commit is held before its HEADER.
+std::atomic<uint64_t> lastDurable{0};
+std::atomic<uint64_t> holdFrom{UINT64_MAX};
+
+TEST(StoreApi, AnAutomaticCommitCountsOnceItIsDurable) {
+    ScratchDir dir;
+    StoreOptions options;
+    options.commitEveryBytes = 1;  // a commit after every message
+    options.commitEverySeconds = 1e9;
+    auto store = Store::create(dir.file("a.pst"), u"Mail", options);
+    auto inbox = store->createFolder(store->ipmSubtree(), u"Inbox");
+    pst::ndb::setCommitStepHook([](pst::ndb::CommitStep step, uint64_t number) {
+        if (step == pst::ndb::CommitStep::Durable) lastDurable = number;
+        while (step == pst::ndb::CommitStep::BeforeHeader && number >= holdFrom)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    auto within = [](auto done) {
+        for (int i = 0; i < 2000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return done();
+    };
+    store->addMessage(inbox, mailMessage(u"one", u"b"));
+    ASSERT_TRUE(within([] { return lastDurable > 0; }));
+    EXPECT_EQ(store->committedMessages(), 1u);
+    holdFrom = lastDurable + 1;
+    store->addMessage(inbox, mailMessage(u"two", u"b"));  // starts the second commit
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(store->committedMessages(), 1u) << "counted before its HEADER was written";
+    holdFrom = UINT64_MAX;
+    EXPECT_TRUE(within([&] { return store->committedMessages() == 2; }));
+    pst::ndb::setCommitStepHook(nullptr);
+    store->close();
+    EXPECT_EQ(store->committedMessages(), 2u);
 }
 
 TEST(StoreApi, ClosedStoreRefusesWrites) {
