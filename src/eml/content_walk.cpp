@@ -218,7 +218,7 @@ private:
         if (!bodyTaken() && isBodyText(object, "plain")) return takePlain(part);
         if (!bodyTaken() && isBodyText(object, "html")) return takeHtml(part);
         std::string type = mimeType(object);
-        addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type), context_.warnings));
+        addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type), &context_));
     }
 
     static bool isTnef(GMimePart* part) {
@@ -305,7 +305,7 @@ private:
                 walk(child, nesting + 1);
             } else if (GMIME_IS_PART(child)) {
                 std::string type = mimeType(child);
-                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), securePartName(type), context_.warnings));
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), securePartName(type), &context_));
             } else {
                 walk(child, nesting + 1);
             }
@@ -319,7 +319,7 @@ private:
             if (GMIME_IS_PART(child)) {
                 std::string type = mimeType(child);
                 std::u16string name = type == "application/octet-stream" ? u"encrypted.asc" : securePartName(type);
-                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), name, context_.warnings));
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), name, &context_));
             } else {
                 walk(child, nesting + 1);
             }

@@ -185,7 +185,7 @@ ParseResult readHeaderlessText(const uint8_t* data, size_t size, std::optional<p
     return readHeaderlessText(std::move(stream), fileTime, warnings);
 }
 
-ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime) {
+ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime, int64_t heldPartStreamedFrom) {
     Warnings warnings;
     RepairedInput repaired = repairRawMessage(array, warnings);
     auto options = parserOptions(warnings);
@@ -212,9 +212,11 @@ ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime)
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
     context.fileBody = [array, headersEnd] { return std::string(bodyAfterHeaders(array, static_cast<size_t>(headersEnd))); };
+    context.heldPartStreamedFrom = heldPartStreamedFrom;
     ParseResult result;
     result.message = readMessageContent(message, rawHeaders, context, 0);
     result.warnings = warnings.take();
+    result.warningsWhenRead = warnings.takeWhenRead();
     return result;
 }
 
@@ -394,7 +396,7 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
     if (bytes.size() > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
     g_byte_array_append(array, bytes.data(), static_cast<guint>(bytes.size()));
-    return parseArray(array, std::nullopt);
+    return parseArray(array, std::nullopt, INT64_MAX);
 }
 
 ParseResult parseFile(const std::filesystem::path& file, const FileReading& reading) {
@@ -428,7 +430,8 @@ ParseResult parseFile(const std::filesystem::path& file, const FileReading& read
         g_byte_array_unref(array);
         throw ParseError("The file is empty.");
     }
-    return parseArray(array, fileTimeFromUnix(st.st_mtim.tv_sec));
+    const uint64_t heldFrom = std::min<uint64_t>(reading.heldPartsStreamedFrom, INT64_MAX);
+    return parseArray(array, fileTimeFromUnix(st.st_mtim.tv_sec), static_cast<int64_t>(heldFrom));
 }
 
 }  // namespace eml
