@@ -39,6 +39,19 @@ Out decodedInto(GMimePart* part, Warnings* warnings) {
     // Parts of a message read from memory are decoded from its buffer
     // straight into the result.
     if (std::optional<std::string_view> raw = memoryWindow(source)) {
+        if constexpr (std::is_same_v<Out, std::string>) {
+            // Text is decoded straight into the string.
+            if (ChunkedTransferDecoder::handles(encoding)) {
+                ChunkedTransferDecoder decoder(encoding);
+                out.resize(decoder.outputRoom(raw->size()));
+                auto* into = reinterpret_cast<uint8_t*>(out.data());
+                size_t made = decoder.step(*raw, into);
+                made += decoder.finish(into + made);
+                out.resize(made);
+                noteDamage(decoder.damaged(), warnings);
+                return out;
+            }
+        }
         TransferDecoded decoded = decodeTransfer(*raw, encoding);
         noteDamage(decoded.damaged, warnings);
         if constexpr (std::is_same_v<Out, std::vector<uint8_t>>) return std::move(decoded.bytes);
