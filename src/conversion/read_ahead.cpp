@@ -12,8 +12,11 @@ namespace {
 // import never reached the reader are skipped, the rest is read at once.
 constexpr size_t kLookAhead = 64;
 
-// How many results a waiting caller is woken for (fewer at the list's end).
+// How many results a waiting caller is woken for (fewer at the list's end),
+// unless the ones read hold this much: a message with a large attachment is
+// worth the caller's time on its own, and must not wait for the next ones.
 constexpr size_t kWakeBatch = 8;
+constexpr uint64_t kWakeBytes = 128u << 10;
 
 // What a streamed value holds while it waits: its read and decode buffers.
 constexpr uint64_t kStreamedValueBytes = 160u << 10;
@@ -102,7 +105,7 @@ bool ReadAhead::worthWakingWorker() const {
 bool ReadAhead::callerWaitIsOver() const {
     if (ready_.empty()) return false;
     const size_t wanted = std::min({kWakeBatch, limits_.messages, files_.size() - ready_.front().index});
-    return ready_.size() >= wanted || readyBytes_ >= limits_.bytes / 2;
+    return ready_.size() >= wanted || readyBytes_ >= std::min(limits_.bytes / 2, kWakeBytes);
 }
 
 void ReadAhead::work() {

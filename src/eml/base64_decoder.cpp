@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <stdexcept>
 
 namespace eml {
 
@@ -12,14 +13,7 @@ constexpr uint8_t kSkipped = 0xFF;
 
 constexpr std::array<uint8_t, 256> makeValues() {
     std::array<uint8_t, 256> values{};
-    values.fill(kSkipped);
-    for (int i = 0; i < 26; ++i) {
-        values['A' + i] = static_cast<uint8_t>(i);
-        values['a' + i] = static_cast<uint8_t>(26 + i);
-    }
-    for (int i = 0; i < 10; ++i) values['0' + i] = static_cast<uint8_t>(52 + i);
-    values['+'] = 62;
-    values['/'] = 63;
+    for (unsigned c = 0; c < 256; ++c) values[c] = base64::isLetter(c) ? base64::letterValue(c) : kSkipped;
     values['='] = 0;  // a letter worth nothing that ends the data
     return values;
 }
@@ -42,9 +36,9 @@ constexpr std::array<uint32_t, 256> kPlaced1 = makePlaced(12);
 constexpr std::array<uint32_t, 256> kPlaced2 = makePlaced(6);
 constexpr std::array<uint32_t, 256> kPlaced3 = makePlaced(0);
 
-bool isLetter(uint8_t c) { return kValues[c] != kSkipped && c != '='; }
-
-bool hasLetter(const uint8_t* at, const uint8_t* end) { return std::any_of(at, end, isLetter); }
+bool hasLetter(const uint8_t* at, const uint8_t* end) {
+    return std::any_of(at, end, [](uint8_t c) { return base64::isLetter(c); });
+}
 
 // The group's three bytes, written as four (the room holds the spare one).
 inline void putGroup(uint32_t bits, uint8_t* out) {
@@ -58,7 +52,34 @@ inline void putGroups(uint32_t first, uint32_t second, uint8_t* out) {
     std::memcpy(out, &bits, 8);
 }
 
+base64::RunDecoder runsOf(Base64Kernel kernel) {
+    switch (kernel) {
+        case Base64Kernel::avx2: return base64::avx2Runs();
+        case Base64Kernel::avx512vbmi: return base64::avx512VbmiRuns();
+        case Base64Kernel::scalar: break;
+    }
+    return nullptr;
+}
+
+base64::RunDecoder fastestRuns() {
+    static const base64::RunDecoder fastest = runsOf(Base64Decoder::availableKernels().back());
+    return fastest;
+}
+
 }  // namespace
+
+Base64Decoder::Base64Decoder() : runs_(fastestRuns()) {}
+
+Base64Decoder::Base64Decoder(Base64Kernel kernel) : runs_(runsOf(kernel)) {
+    if (kernel != Base64Kernel::scalar && !runs_) throw std::invalid_argument("this processor has no such base64 kernel");
+}
+
+std::vector<Base64Kernel> Base64Decoder::availableKernels() {
+    std::vector<Base64Kernel> kernels = {Base64Kernel::scalar};
+    for (Base64Kernel kernel : {Base64Kernel::avx2, Base64Kernel::avx512vbmi})
+        if (runsOf(kernel)) kernels.push_back(kernel);
+    return kernels;
+}
 
 size_t Base64Decoder::step(std::string_view piece, uint8_t* out) {
     const auto* at = reinterpret_cast<const uint8_t*>(piece.data());
@@ -70,9 +91,13 @@ size_t Base64Decoder::step(std::string_view piece, uint8_t* out) {
     uint8_t* written = out;
     while (at < end) {
         if (letters_ == 0) {
-            // Runs of whole clean groups, two at a time, with the line
-            // breaks between them.
+            // Runs of whole clean groups, by the vector where there is one,
+            // else two at a time, with the line breaks between them.
             while (end - at >= 4) {
+                if (runs_) {
+                    written += runs_(at, end, written);
+                    if (end - at < 4) break;
+                }
                 while (end - at >= 8) {
                     uint32_t first = kPlaced0[at[0]] | kPlaced1[at[1]] | kPlaced2[at[2]] | kPlaced3[at[3]];
                     uint32_t second = kPlaced0[at[4]] | kPlaced1[at[5]] | kPlaced2[at[6]] | kPlaced3[at[7]];

@@ -95,6 +95,33 @@ TEST(ReadAhead, BatchedWakingNeverLeavesASideWaitingForever) {
     for (auto& file : list) ASSERT_EQ(subjectOf(ahead.read(file).content), file.u16string());
 }
 
+// A message holding a large attachment is handed over as soon as it is
+// read: the store's thread starts on it while the next ones are parsed,
+// rather than waiting for a batch of them.
+TEST(ReadAhead, AMessageWithALargeAttachmentIsHandedOverWithoutWaitingForTheNext) {
+    auto firstTaken = std::make_shared<std::atomic<bool>>(false);
+    auto takenBeforeSecondWasRead = std::make_shared<std::atomic<bool>>(false);
+    ReadAhead::Reader reader = [=](const fs::path& file) {
+        if (file.filename() != "0.eml") {
+            // Waits for the first to be taken, long enough to be sure it is
+            // not coming; a caller waiting for this one would then go on.
+            for (int i = 0; i < 1000 && !*firstTaken; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (file.filename() == "1.eml") *takenBeforeSecondWasRead = firstTaken->load();
+        }
+        pst::MessageContent content;
+        content.props.push_back({0x0037001F, file.u16string()});
+        content.props.push_back({0x37010102, pst::Bytes(1u << 20)});
+        return conversion::ReadMessage(std::move(content));
+    };
+    ReadAhead ahead(reader);
+    auto list = files(4);
+    ahead.expect(listOf(list));
+    EXPECT_EQ(subjectOf(ahead.read(list[0]).content), list[0].u16string());
+    *firstTaken = true;
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(subjectOf(ahead.read(list[i]).content), list[i].u16string());
+    EXPECT_TRUE(*takenBeforeSecondWasRead);
+}
+
 TEST(ReadAhead, SkippedUnexpectedRepeatedAndFailingFilesGiveWhatTheReaderGives) {
     CountingReader counting;
     ReadAhead ahead(counting.reader());

@@ -1,7 +1,8 @@
 // Our base64 decoder against GMime's, wrapped as the parser used it before
 // (the first '=' ends the data, letters after it are damage, an unpadded
 // last group keeps its bytes): the same bytes and the same damage on every
-// input, however it is cut into pieces.
+// input, however it is cut into pieces. Then each vector kernel this
+// processor runs, forced, against the scalar one.
 
 #include <gtest/gtest.h>
 
@@ -232,6 +233,159 @@ TEST_F(Base64Differential, RealMailFilesReadAsBase64) {
         }
     }
     EXPECT_GT(files, 20);
+}
+
+}  // namespace
+
+namespace {
+
+const char* nameOf(eml::Base64Kernel kernel) {
+    switch (kernel) {
+        case eml::Base64Kernel::scalar: return "scalar";
+        case eml::Base64Kernel::avx2: return "avx2";
+        case eml::Base64Kernel::avx512vbmi: return "avx512vbmi";
+    }
+    return "?";
+}
+
+constexpr uint8_t kUntouched = 0xA5;
+
+// `text` decoded in pieces by `kernel`; each step must keep within its room
+// (the piece's size plus 8 bytes), which the bytes after it witness.
+Decoded decodeWithKernel(std::string_view text, const std::vector<size_t>& cuts, eml::Base64Kernel kernel) {
+    eml::Base64Decoder decoder(kernel);
+    Decoded out;
+    std::vector<uint8_t> buffer(text.size() + 8 + 64);
+    size_t n = 0, from = 0;
+    auto step = [&](std::string_view piece) {
+        std::fill(buffer.begin() + static_cast<ptrdiff_t>(n), buffer.end(), kUntouched);
+        size_t room = piece.size() + 8;
+        size_t got = decoder.step(piece, buffer.data() + n);
+        EXPECT_LE(got, piece.size() * 3 / 4 + 3);
+        bool kept = std::all_of(buffer.begin() + static_cast<ptrdiff_t>(n + room), buffer.end(),
+                                [](uint8_t b) { return b == kUntouched; });
+        EXPECT_TRUE(kept) << nameOf(kernel) << " wrote past its room on a piece of " << piece.size() << " bytes";
+        n += got;
+    };
+    for (size_t cut : cuts) {
+        step(text.substr(from, cut - from));
+        from = cut;
+    }
+    step(text.substr(from));
+    n += decoder.finish(buffer.data() + n);
+    buffer.resize(n);
+    out.bytes = std::move(buffer);
+    out.damaged = decoder.damaged();
+    return out;
+}
+
+// Up to 24 cuts anywhere: vector windows see pieces of every length.
+std::vector<size_t> manyCuts(size_t size, std::mt19937& random) {
+    std::vector<size_t> cuts;
+    if (size == 0) return cuts;
+    size_t count = random() % 25;
+    for (size_t i = 0; i < count; ++i) cuts.push_back(random() % (size + 1));
+    std::sort(cuts.begin(), cuts.end());
+    return cuts;
+}
+
+class Base64Kernels : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (auto kernel : eml::Base64Decoder::availableKernels())
+            if (kernel != eml::Base64Kernel::scalar) vectors_.push_back(kernel);
+        for (auto kernel : {eml::Base64Kernel::avx2, eml::Base64Kernel::avx512vbmi})
+            if (std::find(vectors_.begin(), vectors_.end(), kernel) == vectors_.end())
+                std::cout << "not run: this processor has no " << nameOf(kernel) << "\n";
+        if (vectors_.empty()) GTEST_SKIP() << "this processor runs the scalar kernel only";
+    }
+
+    // Every vector kernel gives the scalar kernel's bytes and damage.
+    void expectSameAsScalar(std::string_view text, const std::vector<size_t>& cuts, const std::string& what) {
+        Decoded scalar = decodeWithKernel(text, cuts, eml::Base64Kernel::scalar);
+        for (auto kernel : vectors_) {
+            Decoded vector = decodeWithKernel(text, cuts, kernel);
+            ASSERT_EQ(vector.bytes, scalar.bytes) << nameOf(kernel) << ", " << what << " (" << text.size()
+                                                  << " bytes, " << cuts.size() << " cuts)";
+            ASSERT_EQ(vector.damaged, scalar.damaged) << nameOf(kernel) << ", " << what;
+        }
+    }
+
+    std::vector<eml::Base64Kernel> vectors_;
+};
+
+TEST_F(Base64Kernels, ChoosingAKernelThisProcessorLacksIsRefused) {
+    auto available = eml::Base64Decoder::availableKernels();
+    EXPECT_EQ(available.front(), eml::Base64Kernel::scalar);
+    for (auto kernel : {eml::Base64Kernel::avx2, eml::Base64Kernel::avx512vbmi})
+        if (std::find(available.begin(), available.end(), kernel) == available.end()) {
+            EXPECT_THROW(eml::Base64Decoder{kernel}, std::invalid_argument);
+        }
+}
+
+// Mail's line layouts, and lines whose length is no multiple of four (a
+// group then straddles the break), at every length around the windows.
+TEST_F(Base64Kernels, CleanLinesOfEveryLayout) {
+    std::mt19937 random(11);
+    for (size_t size = 0; size < 400; size += 1 + size / 40)
+        for (size_t lineLength : {76, 64, 72, 4, 1000})
+            for (std::string_view lineBreak : {"\r\n", "\n", "\r", "\r\r\n", "\n\n"}) {
+                std::string text = encoded(randomData(size, random), lineLength, lineBreak);
+                expectSameAsScalar(text, {}, "clean");
+                expectSameAsScalar(text, manyCuts(text.size(), random), "clean, cut");
+                std::string unpadded = text.substr(0, text.find('='));
+                expectSameAsScalar(unpadded, manyCuts(unpadded.size(), random), "unpadded");
+                std::string odd = encoded(randomData(size, random), 1000, "");
+                for (size_t at = 1 + random() % 80; at < odd.size(); at += 1 + random() % 90) odd.insert(at, lineBreak);
+                expectSameAsScalar(odd, manyCuts(odd.size(), random), "odd lines");
+                if (HasFatalFailure()) return;
+            }
+}
+
+// Every byte value at every place of three lines of a run of like lines
+// (the vector expects the next line to end where the last one did), in
+// clean text otherwise.
+TEST_F(Base64Kernels, EveryByteAtEveryPlace) {
+    std::mt19937 random(12);
+    std::string clean = encoded(randomData(57 * 8, random), 76, "\r\n");
+    for (int value = 0; value < 256; ++value)
+        for (size_t at = 2 * 78 - 3; at < 5 * 78; ++at) {
+            std::string text = clean;
+            text[at] = static_cast<char>(value);
+            expectSameAsScalar(text, {}, "byte " + std::to_string(value) + " at " + std::to_string(at));
+            if (HasFatalFailure()) return;
+        }
+}
+
+// Damage of every kind, in texts long enough for many windows, cut anywhere.
+TEST_F(Base64Kernels, SeededRandomDamage) {
+    std::mt19937 random(13);
+    static const char odd[] = "=\r\n \t-!*.\0\x80\xff\x7f@[`{:";
+    for (size_t i = 0, n = rounds(20000) / 4; i < n; ++i) {
+        std::string text = encoded(randomData(random() % 3000, random), 4 * (1 + random() % 25),
+                                   random() % 2 ? "\r\n" : "\n");
+        for (size_t changes = random() % 5; changes > 0 && !text.empty(); --changes) {
+            size_t at = random() % text.size();
+            switch (random() % 5) {
+                case 0: text[at] = odd[random() % (sizeof odd - 1)]; break;
+                case 1: text[at] = static_cast<char>(random()); break;
+                case 2: text.erase(at, 1 + random() % 3); break;
+                case 3: text.insert(at, 1, odd[random() % (sizeof odd - 1)]); break;
+                default: text.resize(at); break;
+            }
+        }
+        expectSameAsScalar(text, manyCuts(text.size(), random), "round " + std::to_string(i));
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_F(Base64Kernels, RandomBytes) {
+    std::mt19937 random(14);
+    for (size_t i = 0; i < 2000; ++i) {
+        std::string text = randomData(random() % 600, random);
+        expectSameAsScalar(text, manyCuts(text.size(), random), "random bytes");
+        if (HasFatalFailure()) return;
+    }
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 #include "pst/format/crc.h"
 
-#include <zlib.h>
+#include "pst/format/crc_kernels.h"
 
 namespace pst::format {
 
-// zlib computes the same polynomial with the input and output inverted:
-// zlib(~seed, data) == ~crc(seed, data). Its loop is faster than a
-// table-per-byte one, so both inversions are undone around it.
 uint32_t crc32(std::span<const uint8_t> data, uint32_t seed) {
-    if (data.empty()) return seed;
-    return ~static_cast<uint32_t>(crc32_z(~seed & 0xFFFFFFFFul, data.data(), data.size()));
+    static const auto fastest = crcKernels().back().run;
+    return fastest(seed, data.data(), data.size());
 }
 
 }  // namespace pst::format

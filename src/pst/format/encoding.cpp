@@ -1,5 +1,8 @@
 #include "pst/format/encoding.h"
 
+#include "pst/format/crc_kernels.h"
+#include "pst/format/substitute_kernels.h"
+
 #include <array>
 
 namespace pst::format {
@@ -62,19 +65,9 @@ constexpr std::array<uint8_t, 256> kTableI = {
     200, 161, 128, 166, 153, 152, 168,  47,  14, 129, 101, 115, 228, 194, 162, 138,
     212, 225,  17, 208,   8, 139,  42, 242, 237, 154, 100,  63, 193, 108, 249, 236,};
 
-// Eight lookups before eight stores: the stores cannot then be taken to
-// change the table, so the loads are not serialised behind them.
 void substitute(std::span<uint8_t> data, const std::array<uint8_t, 256>& table) {
-    const uint8_t* t = table.data();
-    uint8_t* p = data.data();
-    size_t n = data.size();
-    for (; n >= 8; n -= 8, p += 8) {
-        uint8_t b0 = t[p[0]], b1 = t[p[1]], b2 = t[p[2]], b3 = t[p[3]];
-        uint8_t b4 = t[p[4]], b5 = t[p[5]], b6 = t[p[6]], b7 = t[p[7]];
-        p[0] = b0, p[1] = b1, p[2] = b2, p[3] = b3;
-        p[4] = b4, p[5] = b5, p[6] = b6, p[7] = b7;
-    }
-    for (; n > 0; --n, ++p) *p = t[*p];
+    static const auto fastest = substituteKernels().back().run;
+    fastest(data.data(), data.size(), table.data());
 }
 
 // The cyclic cipher is its own inverse: the same steps encode and decode.
@@ -98,6 +91,10 @@ void cyclic(std::span<uint8_t> data, uint32_t key) {
 
 void permuteEncode(std::span<uint8_t> data) { substitute(data, kTableR); }
 void permuteDecode(std::span<uint8_t> data) { substitute(data, kTableI); }
+uint32_t permuteEncodeWithCrc(std::span<uint8_t> data) {
+    static const auto fastest = substituteCrcKernels().back().run;
+    return fastest(data.data(), data.size(), kTableR.data());
+}
 void cyclicEncode(std::span<uint8_t> data, uint32_t key) { cyclic(data, key); }
 void cyclicDecode(std::span<uint8_t> data, uint32_t key) { cyclic(data, key); }
 

@@ -330,23 +330,42 @@ MessageId StoreImpl::addMessage(FolderId folderId, const MessageContent& message
     });
 }
 
+// The automatic commits are made behind: the messages that follow are
+// written while the commit is synced, and its messages count as committed
+// once it is durable.
 void StoreImpl::commitIfDue() {
     auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastCommit_).count();
-    if (ndb_->bytesWrittenSinceCommit() >= options_.commitEveryBytes || elapsed >= options_.commitEverySeconds)
-        commit();
+    if (ndb_->bytesWrittenSinceCommit() < options_.commitEveryBytes && elapsed < options_.commitEverySeconds) return;
+    writeChangedFolders();
+    const uint64_t added = addedMessages_;
+    const uint64_t number = ndb_->startCommit();
+    // Starting it waited for the one before.
+    if (commitBehind_) committedMessages_ = commitBehind_->messages;
+    commitBehind_ = CommitBehind{number, added};
+    lastCommit_ = std::chrono::steady_clock::now();
+}
+
+uint64_t StoreImpl::committedMessages() const {
+    if (commitBehind_ && ndb_->durableCommit() >= commitBehind_->number) return commitBehind_->messages;
+    return committedMessages_;
+}
+
+void StoreImpl::writeChangedFolders() {
+    for (auto& [nid, f] : folders_) writeFolder(f);
+    if (names_.dirty()) {
+        ltp::NodeBlocks b = names_.write(*ndb_);
+        ndb_->putNode(kNidNameToIdMap, b.data, b.subnode, 0);
+    }
 }
 
 void StoreImpl::commit() {
     requireOpen();
     guarded([&] {
-        for (auto& [nid, f] : folders_) writeFolder(f);
-        if (names_.dirty()) {
-            ltp::NodeBlocks b = names_.write(*ndb_);
-            ndb_->putNode(kNidNameToIdMap, b.data, b.subnode, 0);
-        }
+        writeChangedFolders();
         const uint64_t added = addedMessages_;
         ndb_->commit();
         committedMessages_ = added;
+        commitBehind_.reset();
         lastCommit_ = std::chrono::steady_clock::now();
         return 0;
     });

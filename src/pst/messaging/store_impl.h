@@ -4,6 +4,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "pst/format/nid.h"
 #include "pst/messaging/folder_state.h"
@@ -23,7 +24,7 @@ public:
 
     std::u16string displayName() const override { return displayName_; }
     std::filesystem::path file() const override { return ndb_->path(); }
-    uint64_t committedMessages() const override { return committedMessages_; }
+    uint64_t committedMessages() const override;
     Bytes recordKey() const override { return recordKey_; }
     Bytes entryId(uint32_t nid) const override;
     FolderId rootFolder() const override { return format::kNidRootFolder; }
@@ -47,6 +48,7 @@ private:
     void writeStaticNodes();
     void writeFolder(FolderState& f);
     void commitIfDue();
+    void writeChangedFolders();
 
     std::unique_ptr<ndb::NdbWriter> ndb_;
     std::u16string displayName_;
@@ -58,6 +60,12 @@ private:
     bool open_ = true;
     uint64_t addedMessages_ = 0;
     uint64_t committedMessages_ = 0;
+    // The automatic commit on its way to the disk, and the messages it holds.
+    struct CommitBehind {
+        uint64_t number = 0;
+        uint64_t messages = 0;
+    };
+    std::optional<CommitBehind> commitBehind_;
 };
 
 }  // namespace pst::messaging

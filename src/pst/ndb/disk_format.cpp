@@ -17,13 +17,12 @@ void sealBlock(std::span<uint8_t> block, size_t cb, Bid bid, uint64_t ib, CryptM
     std::memset(block.data() + cb, 0, total - cb);
     const bool internal = bid & format::kBidInternalBit;
     std::span<uint8_t> stored(block.data(), cb);
-    if (!internal) {
-        if (crypt == CryptMethod::Permute) format::permuteEncode(stored);
-    }
+    const uint32_t crc = !internal && crypt == CryptMethod::Permute ? format::permuteEncodeWithCrc(stored)
+                                                                    : format::crc32(stored);
     uint8_t* t = block.data() + total - format::kBlockTrailerSize;
     put16(t, static_cast<uint16_t>(cb));
     put16(t + 2, format::computeSig(ib, bid));
-    put32(t + 4, format::crc32(stored));
+    put32(t + 4, crc);
     put64(t + 8, bid);
 }
 

@@ -276,6 +276,33 @@ public:
         });
     }
 
+    uint64_t startCommit() override {
+        return guarded([&] {
+            // The first commit names the file, which needs it on the disk.
+            if (staged_) {
+                commitNow();
+                nameIfStaged();
+                return commitNumber_;
+            }
+            awaitCommitBehind();
+            if (!treesDirty_ && released_.empty()) return commitNumber_;
+            if (treesDirty_) writeTrees();
+            writeAMaps();
+            freedSinceAMaps_ = false;
+            // What this commit stops reaching stays in use until it is durable.
+            held_ = std::move(released_);
+            released_.clear();
+            heldFor_ = ++commitNumber_;
+            file_.commitBehind(currentState(), heldFor_);
+            committedOnce_ = true;
+            treesDirty_ = false;
+            bytesSinceCommit_ = 0;
+            return heldFor_;
+        });
+    }
+
+    uint64_t durableCommit() const override { return std::max(file_.durableCommit(), durableInOneGo_); }
+
     uint64_t bytesWrittenSinceCommit() const override { return bytesSinceCommit_; }
 
     void close() override {
@@ -367,6 +394,7 @@ private:
     std::string brokenMessage() const { return brokenCause_ + " (the file holds its last commit)"; }
 
     uint64_t allocate(uint64_t size, uint64_t align) {
+        if (heldFor_ && file_.durableCommit() >= heldFor_) releaseHeld();
         const uint32_t before = space_.sectionCount();
         const uint64_t ib = space_.allocate(size, align);
         if (space_.sectionCount() != before) {
@@ -398,7 +426,7 @@ private:
             file_.writeNow(amapOffset(s), amapPage(amapOffset(s), bits));
             space_.markDirty(amapOffset(s));
         }
-        writeHeader(currentState(), kAMapValid2);
+        writeHeader(currentState(), false);
     }
 
     BlockEntry* find(Bid bid) { return blocks_.find(bid); }
@@ -545,10 +573,27 @@ private:
         return h;
     }
 
-    void writeHeader(HeaderFields h, uint8_t amapValid) {
-        h.unique = ++unique_;
-        h.amapValid = amapValid;
-        file_.writeNow(0, buildHeader(h));
+    // Unless `newRoot`, the HEADER keeps the ROOT of the last one written:
+    // the file grew, and a commit made behind may not be on the disk yet.
+    void writeHeader(HeaderFields h, bool newRoot) {
+        h.amapValid = kAMapValid2;
+        file_.writeHeader(h, newRoot);
+    }
+
+    // A commit made behind is on the disk (or has failed): what it stopped
+    // reaching can be used again.
+    void awaitCommitBehind() {
+        if (!heldFor_) return;
+        file_.waitForCommits();
+        file_.throwIfFailed();
+        releaseHeld();
+    }
+
+    void releaseHeld() {
+        for (auto [ib, size] : held_) space_.release(ib, size);
+        freedSinceAMaps_ = freedSinceAMaps_ || !held_.empty();
+        held_.clear();
+        heldFor_ = 0;
     }
 
     // A commit in two steps. The new B-trees go to space the last commit
@@ -559,22 +604,29 @@ private:
     // a live HEADER whose every page and block is allocated in the AMaps
     // (at worst some space stays marked in use and cbAMapFree is stale, both
     // harmless), so fAMapValid can stay VALID_AMAP2 throughout; a completed
-    // commit leaves the AMaps exact.
+    // commit leaves the AMaps exact. A commit made behind (startCommit) does
+    // the first step; the space it frees is marked free by the next commit.
     void commitNow() {
-        if (!treesDirty_ && released_.empty()) return;
-        if (treesDirty_) writeTrees();
+        awaitCommitBehind();
+        if (treesDirty_ || !released_.empty()) {
+            if (treesDirty_) writeTrees();
+            writeAMaps();
+            freedSinceAMaps_ = false;
+            file_.sync();
+            writeHeader(currentState(), true);
+            file_.sync();
+            committedOnce_ = true;
+            treesDirty_ = false;
+            bytesSinceCommit_ = 0;
+            durableInOneGo_ = ++commitNumber_;
+            for (auto [ib, size] : released_) space_.release(ib, size);
+            freedSinceAMaps_ = !released_.empty();
+            released_.clear();
+        }
+        if (!freedSinceAMaps_) return;
+        freedSinceAMaps_ = false;
         writeAMaps();
-        file_.sync();
-        writeHeader(currentState(), kAMapValid2);
-        file_.sync();
-        committedOnce_ = true;
-        treesDirty_ = false;
-        bytesSinceCommit_ = 0;
-        if (released_.empty()) return;
-        for (auto [ib, size] : released_) space_.release(ib, size);
-        released_.clear();
-        writeAMaps();
-        writeHeader(currentState(), kAMapValid2);
+        writeHeader(currentState(), true);
         file_.sync();
     }
 
@@ -586,7 +638,6 @@ private:
     std::array<uint32_t, 32> rgnid_{};
     uint64_t bidNextB_ = kFirstBid;
     uint64_t bidNextP_ = kFirstPageBid;
-    uint32_t unique_ = 0;
     BlockIndex blocks_;
     std::unordered_map<Bid, std::vector<Bid>> pendingChildren_;
     NodeIndex nodes_;
@@ -594,6 +645,13 @@ private:
     std::vector<uint64_t> btPages_;
     std::vector<uint32_t> diskFree_;
     Bref nbt_, bbt_;
+    // Commits are numbered; the last one made in one go, the one made
+    // behind whose freed space (held_) waits for it to be durable.
+    uint64_t commitNumber_ = 0;
+    uint64_t durableInOneGo_ = 0;
+    uint64_t heldFor_ = 0;
+    std::vector<std::pair<uint64_t, uint64_t>> held_;
+    bool freedSinceAMaps_ = false;  // freed space the AMaps on disk still mark in use
     bool treesDirty_ = false;
     bool committedOnce_ = false;
     uint64_t bytesSinceCommit_ = 0;

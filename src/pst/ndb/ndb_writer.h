@@ -87,6 +87,20 @@ public:
     // Writes the allocation maps, both B-trees and then the HEADER: after it
     // returns, everything put so far survives a crash.
     virtual void commit() = 0;
+    // Starts a commit that becomes durable later, while the caller goes on:
+    // what is put so far is its state, and the syncs and the HEADER write
+    // happen behind on the file's own threads. Returns the commit's number;
+    // durableCommit() reaches it once the commit is on the disk. A commit
+    // started before is waited for first; commit() and close() wait for it
+    // too. Space this commit stops reaching is reused only once it is
+    // durable. A failure of it is thrown by a later call, like any write's.
+    virtual uint64_t startCommit() {
+        commit();
+        return 0;
+    }
+    // The number of the last commit known to be on the disk (commit() and
+    // startCommit() number their commits alike).
+    virtual uint64_t durableCommit() const { return 0; }
     virtual uint64_t bytesWrittenSinceCommit() const = 0;
     // Commits and closes. Further calls throw NdbError(Closed).
     //

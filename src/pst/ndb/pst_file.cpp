@@ -49,6 +49,12 @@ void PstFile::fail(const char* what, int err) {
 }
 
 void PstFile::pwriteAll(uint64_t offset, const uint8_t* data, size_t size) {
+    pwriteRaw(offset, data, size);
+    size_ = std::max(size_, offset + size);
+    startWriteback(offset + size);
+}
+
+void PstFile::pwriteRaw(uint64_t offset, const uint8_t* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
         if (n < 0) {
@@ -60,8 +66,16 @@ void PstFile::pwriteAll(uint64_t offset, const uint8_t* data, size_t size) {
         size -= static_cast<size_t>(n);
         offset += static_cast<uint64_t>(n);
     }
-    size_ = std::max(size_, offset);
-    startWriteback(offset);
+}
+
+void PstFile::writeInPlace(uint64_t offset, std::span<const uint8_t> data) {
+    if (fd_ < 0) throw NdbError(NdbError::Kind::Closed, "file is closed");
+    pwriteRaw(offset, data.data(), data.size());
+}
+
+void PstFile::syncWritten() {
+    if (fd_ < 0) throw NdbError(NdbError::Kind::Closed, "file is closed");
+    if (::fdatasync(fd_) != 0) fail("cannot sync", errno);
 }
 
 void PstFile::write(uint64_t offset, std::span<const uint8_t> data) {

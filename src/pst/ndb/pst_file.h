@@ -37,12 +37,20 @@ public:
     void releaseReservation();
     // flush() and then wait until everything written is on the disk.
     void sync();
+
+    // Safe beside the calls above made on another thread: a write below the
+    // file's end that bypasses the buffer (the HEADER), and a wait until
+    // what was written before it began (not what is still buffered) is on
+    // the disk.
+    void writeInPlace(uint64_t offset, std::span<const uint8_t> data);
+    void syncWritten();
     // No flush (the caller decides what is durable); the disk space reserved
     // past the end of the file is given back.
     void close();
 
 private:
     void pwriteAll(uint64_t offset, const uint8_t* data, size_t size);
+    void pwriteRaw(uint64_t offset, const uint8_t* data, size_t size);
     void reserve(uint64_t size);
     [[noreturn]] void fail(const char* what, int err);
 

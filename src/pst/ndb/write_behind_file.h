@@ -12,6 +12,15 @@
 // closing) first wait until the queue is empty, then run on the caller's thread.
 // The first failure of the thread stops all further writing (what is queued
 // after it is dropped) and is thrown as the same NdbError by the next call.
+//
+// A commit can also be queued to finish behind the caller: once the writing
+// thread reaches it, everything queued before it has been written, and a
+// third thread syncs the file, writes the HEADER and syncs again while the
+// writing thread goes on with what was queued after it. Every HEADER is
+// built as it is written, from the fields handed over and the ROOT of the
+// newest commit whose HEADER may be written by then: a HEADER written for
+// the file's growth while a commit is being synced keeps the ROOT before it,
+// and the commit's own HEADER takes the file's end as it has grown since.
 
 #include <atomic>
 #include <condition_variable>
@@ -24,10 +33,17 @@
 #include <thread>
 #include <vector>
 
+#include "pst/ndb/disk_format.h"
 #include "pst/ndb/ndb_types.h"
 #include "pst/ndb/pst_file.h"
 
 namespace pst::ndb {
+
+// The steps of a commit finished behind, for tests that stop the process
+// between them; the hook runs on the committing thread.
+enum class CommitStep { BeforeFirstSync, BeforeHeader, BeforeSecondSync, Durable };
+using CommitStepHook = void (*)(CommitStep step, uint64_t commitNumber);
+void setCommitStepHook(CommitStepHook hook);
 
 class WriteBehindFile {
 public:
@@ -47,8 +63,20 @@ public:
     void write(uint64_t offset, std::span<const uint8_t> data);
     void writeNow(uint64_t offset, std::span<const uint8_t> data);
     void extendTo(uint64_t size);
+    // A HEADER of these fields; unless `newRoot`, with the ROOT of the last
+    // HEADER written (the file grew, the committed state did not change).
+    void writeHeader(const HeaderFields& fields, bool newRoot);
+    // Commit number `number` with this HEADER, finished behind: see above.
+    // A commit queued before it must have finished (waitForCommits).
+    void commitBehind(const HeaderFields& fields, uint64_t number);
+
+    // The number of the last commit made behind that is on the disk.
+    uint64_t durableCommit() const { return durable_.load(std::memory_order_acquire); }
+    // Waits until no commit is queued or being finished (or one failed).
+    void waitForCommits();
 
     // --- after the queue is empty, on the caller's thread --------------------
+    // (all but reads and flush also wait for the commits being finished)
     void read(uint64_t offset, std::span<uint8_t> out);
     void flush();
     void sync();
@@ -62,7 +90,7 @@ public:
     const std::filesystem::path& path() const { return file_.path(); }
 
 private:
-    enum class Op : uint8_t { Block, Write, WriteNow, Extend };
+    enum class Op : uint8_t { Block, Write, WriteNow, Extend, Header, Commit };
     struct Job {
         Op op;
         CryptMethod crypt = CryptMethod::None;
@@ -80,6 +108,11 @@ private:
     void worker();
     void drain();
     bool callerWaitIsOver() const;
+    void handOverCommit(const HeaderFields& fields, uint64_t number);
+    void committer();
+    void finishCommit(const HeaderFields& fields, uint64_t number);
+    void putHeader(HeaderFields fields, bool newRoot);
+    void recordFailure(NdbError e);
 
     PstFile file_;
     const size_t capacity_;
@@ -100,7 +133,21 @@ private:
     bool stopping_ = false;
     std::optional<NdbError> failure_;
     std::atomic<bool> failed_{false};  // failure_ is set: read without the lock
+
+    // The commit handed to the committing thread (under mutex_).
+    std::condition_variable commitWork_;
+    std::optional<std::pair<HeaderFields, uint64_t>> handedCommit_;
+    unsigned commitsQueued_ = 0;      // commit jobs in the queue
+    unsigned commitsUnfinished_ = 0;  // queued or being finished
+    std::atomic<uint64_t> durable_{0};
+    bool workerDone_ = false;  // the writing thread has ended: no more hand-overs
+
+    std::mutex headerMutex_;  // one HEADER write at a time, built from lastHeader_
+    HeaderFields lastHeader_;
+    bool headerWritten_ = false;
+
     std::thread thread_;
+    std::thread committerThread_;
 };
 
 }  // namespace pst::ndb

@@ -18,6 +18,8 @@ fi
 
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
+# The sanitized build is the slow part on a loaded machine; reuse it when ccache is there.
+command -v ccache >/dev/null && generator+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$here" -B "$build_dir" "${generator[@]}" -DCMAKE_CXX_COMPILER="$clangxx" \
       -DCMAKE_BUILD_TYPE= -DQUILLMERE_SOURCE_DIR="$source_dir" >/dev/null
 if ! built=$(cmake --build "$build_dir" -j2 2>&1); then
