@@ -205,14 +205,16 @@ TEST(ReadAhead, TheByteLimitCountsWhatMessagesHoldInMemoryNotWhatTheyStream) {
         ahead.expect(listOf(list));
         EXPECT_EQ(subjectOf(ahead.read(list[0]).content), list[0].u16string());
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the worker fills what it may
-        // 3 MB held each (as bytes, or encoded in memory): two fit under 4 MB (the second passes it);
+        // 3 MB held each (as bytes, or encoded in memory): two fit under 4 MB (the second passes it),
+        // three read in all when the first was taken before the second came, else two;
         // streamed from a file, they only count their buffers, so the message count stops them (the
         // worker refills once half is taken: 8 or 9 were read).
         if (streamed) {
             EXPECT_GE(*calls, 8);
             EXPECT_LE(*calls, 1 + 8);
         } else {
-            EXPECT_EQ(*calls, 1 + 2);
+            EXPECT_GE(*calls, 2);
+            EXPECT_LE(*calls, 1 + 2);
         }
     }
 }
