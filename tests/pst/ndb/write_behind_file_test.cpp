@@ -2,7 +2,9 @@
 // they were queued, whatever the queue's size, and a failure of the thread
 // reaches the caller at its next call and stops all later writing.
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,6 +171,66 @@ TEST(WriteBehindFile, AFailureOfTheThreadReachesTheNextCallAndStopsWriting) {
     in.read(reinterpret_cast<char*>(head.data()), 512);
     auto first = pattern(8192, 7);
     EXPECT_TRUE(std::equal(head.begin(), head.end(), first.begin())) << "a write queued after the failure reached the file";
+}
+
+// A commit finished behind, held before its HEADER: a HEADER for the file's
+// growth written meanwhile keeps the ROOT already on disk, whatever ROOT it
+// was handed; the commit's HEADER then takes its own ROOT and the end the
+// file has grown to, and counters never go back.
+std::atomic<bool> holdCommit{false};
+
+void holdBeforeHeader(CommitStep step, uint64_t) {
+    while (step == CommitStep::BeforeHeader && holdCommit) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+struct HeaderOnDisk {
+    uint64_t nbtBid, fileEof, bidNextB;
+    uint32_t unique;
+};
+
+HeaderOnDisk headerOf(WriteBehindFile& f) {
+    auto h = readBack(f, 0, format::kHeaderSize);
+    const uint8_t* root = h.data() + format::kHdrRoot;
+    return {get64(root + format::kRootBrefNbt), get64(root + format::kRootFileEof), get64(&h[format::kHdrBidNextB]),
+            get32(&h[format::kHdrUnique])};
+}
+
+TEST(WriteBehindFile, AHeaderWrittenWhileACommitIsHeldKeepsTheRootOnDisk) {
+    auto file = scratchFile("wb-commit.pst");
+    WriteBehindFile f(file);
+    f.extendTo(1 << 20);
+    auto fields = [](uint64_t root, uint64_t eof, uint64_t bidNext) {
+        HeaderFields h;
+        h.nbtBid = root;
+        h.fileEof = eof;
+        h.bidNextB = bidNext;
+        return h;
+    };
+    f.writeHeader(fields(100, 300'000, 40), true);
+    f.flush();
+    EXPECT_EQ(headerOf(f).nbtBid, 100u);
+
+    holdCommit = true;
+    setCommitStepHook(holdBeforeHeader);
+    f.commitBehind(fields(200, 400'000, 80), 1);
+    f.writeBlock(pattern(5000, 1), 84, 600'000, CryptMethod::Permute);  // written while the commit waits
+    f.writeHeader(fields(999, 700'000, 88), false);
+    f.flush();
+    HeaderOnDisk held = headerOf(f);
+    EXPECT_EQ(held.nbtBid, 100u) << "a ROOT not yet synced reached the HEADER";
+    EXPECT_EQ(held.fileEof, 700'000u);
+    EXPECT_EQ(f.durableCommit(), 0u);
+
+    holdCommit = false;
+    f.waitForCommits();
+    setCommitStepHook(nullptr);
+    HeaderOnDisk done = headerOf(f);
+    EXPECT_EQ(f.durableCommit(), 1u);
+    EXPECT_EQ(done.nbtBid, 200u);
+    EXPECT_EQ(done.fileEof, 700'000u) << "the commit's HEADER took back the file's growth";
+    EXPECT_EQ(done.bidNextB, 88u);
+    EXPECT_EQ(done.unique, held.unique + 1);
+    f.close();
 }
 
 }  // namespace
