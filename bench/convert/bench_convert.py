@@ -4,7 +4,7 @@
     python3 bench/convert/bench_convert.py [--case mixed|attachments|small]
         [--messages N] [--attachments N] [--attachment-mb MB]
         [--work DIR] [--keep (a later run of the same case uses the kept tree)] [--converter build/bin/quillmere-convert]
-        [--no-readpst | --readpst-limit SECONDS]
+        [--no-readpst | --readpst-limit SECONDS] [--rounds N]
 
 Cases (sizes can be made smaller with the options):
   mixed        20,000 messages in 20 folders (most a few KB, about 2 in 100
@@ -25,7 +25,8 @@ and prints the figures with their ratios, with the converter's CPU seconds
 (user + system), the cores it kept busy on average and its context switches. The source files are read from the
 page cache by both the floor and the converter (they were just written).
 Targets: conversion at most 2 times the floor (3 for the small case) and
-faster than readpst.
+faster than readpst. With --rounds N the floor, the conversion and readpst
+run N times in turn; each round's ratios are printed, then the medians.
 """
 import argparse
 import base64
@@ -33,6 +34,7 @@ import os
 import random
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import time
@@ -180,6 +182,69 @@ def timed(command, limit=None, **kwargs):
         time.sleep(0.2)
 
 
+def one_round(args, source, out, back):
+    """The floor, then the conversion, then readpst on its store, on the same tree."""
+    for folder in (out, back):
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+    subprocess.run(["sync"])
+    floor_file = os.path.join(args.work, "floor.bin")
+    floor_seconds = floor(source, floor_file)
+    os.remove(floor_file)
+    subprocess.run(["sync"])
+
+    log_path = os.path.join(args.work, "convert.log")
+    # The converter runs under /usr/bin/time, whose figure is the converter's
+    # own peak: a child started straight from this script would report at
+    # least this script's peak, as Linux keeps the high-water mark across exec.
+    peak_path = os.path.join(args.work, "convert.peak")
+    with open(log_path, "w+") as log:
+        convert_seconds, status, usage = timed(["/usr/bin/time", "-f", "%M", "-o", peak_path,
+                                                args.converter, "--quiet", source, out],
+                                               stdout=log, stderr=subprocess.STDOUT)
+        log.seek(0)
+        output = log.read()
+    print("\n".join(output.strip().splitlines()[-2:]))
+    if status != 0:
+        print("converter exit status %s:\n%s" % (status, output[-2000:]))
+    psts = [os.path.join(out, f) for f in os.listdir(out) if f.endswith(".pst")]
+    with open(peak_path) as f:
+        peak_kb = int(f.read().split()[-1])
+
+    readpst_seconds, readpst_stopped = None, False
+    run_readpst = not args.no_readpst and (args.case != "small" or args.readpst_limit is not None)
+    if psts and run_readpst and shutil.which("readpst"):
+        readpst_seconds, readpst_status, _ = timed(["readpst", "-q", "-e", "-o", back, psts[0]],
+                                                   limit=args.readpst_limit,
+                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        readpst_stopped = readpst_status is None
+    return {"floor": floor_seconds, "convert": convert_seconds, "usage": usage, "peak_kb": peak_kb,
+            "pst_size": os.path.getsize(psts[0]) if psts else 0,
+            "readpst": readpst_seconds, "readpst_stopped": readpst_stopped}
+
+
+def print_round(args, r, total, target):
+    convert_seconds, usage = r["convert"], r["usage"]
+    cpu_seconds = usage.ru_utime + usage.ru_stime
+    print("floor               %.2f s   (read every file, write one file, sync)" % r["floor"])
+    print("quillmere-convert   %.2f s   %.0f msgs/s   %.1f MB/s   peak memory %.1f MB   .pst %.1f MB"
+          % (convert_seconds, args.messages / convert_seconds, total / 1e6 / convert_seconds, r["peak_kb"] / 1024,
+             r["pst_size"] / 1e6))
+    print("  CPU               %.2f s user + %.2f s system = %.2f s, %.2f cores busy, %d + %d context switches"
+          " (voluntary + involuntary)"
+          % (usage.ru_utime, usage.ru_stime, cpu_seconds, cpu_seconds / max(convert_seconds, 1e-6),
+             usage.ru_nvcsw, usage.ru_nivcsw))
+    print("ratio convert / floor   %.2f   (target: at most %d)" % (convert_seconds / max(r["floor"], 1e-6), target))
+    if r["readpst_stopped"]:
+        print("readpst -e          stopped after %.2f s   ratio convert / readpst below %.2f   (target: below 1)"
+              % (r["readpst"], convert_seconds / r["readpst"]))
+    elif r["readpst"] is not None:
+        print("readpst -e          %.2f s   ratio convert / readpst %.2f   (target: below 1)"
+              % (r["readpst"], convert_seconds / r["readpst"]))
+    else:
+        print("readpst -e          not run")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--case", choices=("mixed", "attachments", "small"), default="mixed")
@@ -192,6 +257,8 @@ def main():
     parser.add_argument("--no-readpst", action="store_true", help="do not time readpst")
     parser.add_argument("--readpst-limit", type=float, metavar="SECONDS",
                         help="stop readpst after this many seconds (the small case runs it only when given)")
+    parser.add_argument("--rounds", type=int, default=1,
+                        help="run the floor, the conversion and readpst this many times in turn; print the medians")
     args = parser.parse_args()
     if args.messages is None:
         args.messages = args.attachments or {"mixed": 20000, "attachments": 4, "small": 100000}[args.case]
@@ -225,62 +292,30 @@ def main():
     subprocess.run(["sync"])
 
     load_before = os.getloadavg()
-    floor_file = os.path.join(args.work, "floor.bin")
-    floor_seconds = floor(source, floor_file)
-    os.remove(floor_file)
-    subprocess.run(["sync"])
-
-    log_path = os.path.join(args.work, "convert.log")
-    # The converter runs under /usr/bin/time, whose figure is the converter's
-    # own peak: a child started straight from this script would report at
-    # least this script's peak, as Linux keeps the high-water mark across exec.
-    peak_path = os.path.join(args.work, "convert.peak")
-    with open(log_path, "w+") as log:
-        convert_seconds, status, usage = timed(["/usr/bin/time", "-f", "%M", "-o", peak_path,
-                                                args.converter, "--quiet", source, out],
-                                               stdout=log, stderr=subprocess.STDOUT)
-        log.seek(0)
-        output = log.read()
-    print("\n".join(output.strip().splitlines()[-2:]))
-    if status != 0:
-        print("converter exit status %s:\n%s" % (status, output[-2000:]))
-    psts = [os.path.join(out, f) for f in os.listdir(out) if f.endswith(".pst")]
-    pst_size = os.path.getsize(psts[0]) if psts else 0
-    cpu_seconds = usage.ru_utime + usage.ru_stime
-    with open(peak_path) as f:
-        peak_kb = int(f.read().split()[-1])
-
-    readpst_seconds, readpst_stopped = None, False
-    run_readpst = not args.no_readpst and (args.case != "small" or args.readpst_limit is not None)
-    if psts and run_readpst and shutil.which("readpst"):
-        readpst_seconds, readpst_status, _ = timed(["readpst", "-q", "-e", "-o", back, psts[0]],
-                                                   limit=args.readpst_limit,
-                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        readpst_stopped = readpst_status is None
-
-    target = 3 if args.case == "small" else 2
+    rounds = [one_round(args, source, out, back) for _ in range(max(1, args.rounds))]
     load_after = os.getloadavg()
+    target = 3 if args.case == "small" else 2
+
     print()
-    print("machine             %d cores, load average %.1f before the floor, %.1f after readpst (1-minute)"
+    print("machine             %d cores, load average %.1f before the first floor, %.1f after the last run (1-minute)"
           % (os.cpu_count() or 0, load_before[0], load_after[0]))
     print("case                %s: %d messages (%.1f MB of .eml files)" % (args.case, args.messages, total / 1e6))
-    print("floor               %.2f s   (read every file, write one file, sync)" % floor_seconds)
-    print("quillmere-convert   %.2f s   %.0f msgs/s   %.1f MB/s   peak memory %.1f MB   .pst %.1f MB"
-          % (convert_seconds, args.messages / convert_seconds, total / 1e6 / convert_seconds, peak_kb / 1024,
-             pst_size / 1e6))
-    print("  CPU               %.2f s user + %.2f s system = %.2f s, %.2f cores busy, %d + %d context switches"
-          " (voluntary + involuntary)"
-          % (usage.ru_utime, usage.ru_stime, cpu_seconds, cpu_seconds / max(convert_seconds, 1e-6),
-             usage.ru_nvcsw, usage.ru_nivcsw))
-    print("ratio convert / floor   %.2f   (target: at most %d)" % (convert_seconds / max(floor_seconds, 1e-6), target))
-    if readpst_stopped:
-        print("readpst -e          stopped after %.2f s   ratio convert / readpst below %.2f   (target: below 1)"
-              % (readpst_seconds, convert_seconds / readpst_seconds))
-    elif readpst_seconds is not None:
-        print("readpst -e          %.2f s   ratio convert / readpst %.2f   (target: below 1)"
-              % (readpst_seconds, convert_seconds / readpst_seconds))
-    else:
-        print("readpst -e          not run")
+    for n, r in enumerate(rounds, 1):
+        if len(rounds) > 1:
+            print("round %d" % n)
+        print_round(args, r, total, target)
+    if len(rounds) > 1:
+        median = lambda values: statistics.median(values) if values else None
+        floor_m = median([r["floor"] for r in rounds])
+        convert_m = median([r["convert"] for r in rounds])
+        print("median of %d rounds" % len(rounds))
+        print("  floor %.2f s, quillmere-convert %.2f s, peak memory %.1f MB (highest of the rounds)"
+              % (floor_m, convert_m, max(r["peak_kb"] for r in rounds) / 1024))
+        print("  ratio convert / floor   %.2f (median of the rounds' ratios)   (target: at most %d)"
+              % (median([r["convert"] / max(r["floor"], 1e-6) for r in rounds]), target))
+        readpst = [r["convert"] / r["readpst"] for r in rounds if r["readpst"] and not r["readpst_stopped"]]
+        if readpst:
+            print("  ratio convert / readpst %.2f (median of the rounds' ratios)   (target: below 1)" % median(readpst))
     if not args.keep:
         shutil.rmtree(args.work, ignore_errors=True)
 

@@ -12,7 +12,8 @@ std::shared_ptr<Profile> makeFileProfile(pst::StoreOptions options) {
         },
         [](const std::filesystem::path& file) {
             auto parsed = eml::parseFile(file);
-            return ReadMessage(std::move(parsed.message), std::move(parsed.warnings));
+            return ReadMessage(std::move(parsed.message), std::move(parsed.warnings),
+                               std::move(parsed.warningsWhenRead));
         });
 }
 

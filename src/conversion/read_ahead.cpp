@@ -37,7 +37,8 @@ uint64_t heldBytes(const pst::PropValue& value) {
     if (auto* v = std::get_if<std::vector<int32_t>>(&value)) return 4 * v->capacity();
     if (auto* v = std::get_if<std::vector<int64_t>>(&value)) return 8 * v->capacity();
     if (auto* v = std::get_if<std::vector<pst::Guid>>(&value)) return 16 * v->capacity();
-    if (std::holds_alternative<pst::StreamedBytes>(value)) return kStreamedValueBytes;
+    if (auto* source = std::get_if<pst::StreamedBytes>(&value))
+        return kStreamedValueBytes + (*source ? (*source)->heldInMemory() : 0);
     return 0;
 }
 

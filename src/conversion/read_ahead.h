@@ -16,18 +16,22 @@
 #include <thread>
 #include <vector>
 
+#include "eml/warnings.h"
 #include "pst/message_content.h"
 #include "util/path_list.h"
 
 namespace conversion {
 
 // One file turned into a message, with what the reader repaired or dropped
-// on the way (empty for a clean message).
+// on the way (empty for a clean message), and the streamed values whose
+// damage is known once they are read and belongs among those warnings.
 struct ReadMessage {
-    ReadMessage(pst::MessageContent content = {}, std::vector<std::string> warnings = {})
-        : content(std::move(content)), warnings(std::move(warnings)) {}
+    ReadMessage(pst::MessageContent content = {}, std::vector<std::string> warnings = {},
+                std::vector<eml::WarningsWhenRead> warningsWhenRead = {})
+        : content(std::move(content)), warnings(std::move(warnings)), warningsWhenRead(std::move(warningsWhenRead)) {}
     pst::MessageContent content;
     std::vector<std::string> warnings;
+    std::vector<eml::WarningsWhenRead> warningsWhenRead;
 };
 
 // The memory a read message holds: its values, and for each streamed value

@@ -146,7 +146,7 @@ void MapiMessage::save() {
 }
 
 std::vector<std::string> RDOMail::ImportWarnings() const {
-    std::vector<std::string> all = warnings_;
+    std::vector<std::string> all = eml::withWarningsWhenRead(warnings_, warningsWhenRead_);
     for (auto& w : message_->writeWarnings())
         if (std::find(all.begin(), all.end(), w) == all.end()) all.push_back(w);
     return all;
@@ -158,6 +158,7 @@ void RDOMail::Import(const std::u16string& path, int format) {
     auto read = message_->folder().store->readMessage(toPath(path));
     message_->content() = std::move(read.content);
     warnings_ = std::move(read.warnings);
+    warningsWhenRead_ = std::move(read.warningsWhenRead);
     imported_ = true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "conversion/component_registry.h"
 #include "conversion/profile.h"
+#include "eml/warnings.h"
 #include "pst/message_content.h"
 
 namespace conversion::redemption {
@@ -143,6 +144,7 @@ public:
 private:
     std::shared_ptr<MapiMessage> message_;
     std::vector<std::string> warnings_;
+    std::vector<eml::WarningsWhenRead> warningsWhenRead_;
     bool imported_ = false;
 };
 

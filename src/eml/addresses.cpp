@@ -125,6 +125,7 @@ std::vector<Mailbox> mailboxesOf(InternetAddressList* list) {
 }
 
 std::vector<Mailbox> parseMailboxes(GMimeParserOptions* options, std::string_view rawValue, Warnings* warnings) {
+    if (rawValue.empty()) return {};  // a field the message does not have: no list to make
     std::string value(rawValue);
     if (value.find('\0') != std::string::npos) value.resize(value.find('\0'));
     GPtr<InternetAddressList> list(internet_address_list_parse(options, value.c_str()));

@@ -148,7 +148,7 @@ void renameAttachment(pst::AttachmentContent& attachment, std::u16string_view lo
 }
 
 PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName,
-                                     Warnings* warnings) {
+                                     ParseContext* context) {
     PendingAttachment pending;
     std::string type = mimeType(GMIME_OBJECT(part));
     std::u16string name = safeFileName(fileNameOf(part));
@@ -158,8 +158,14 @@ PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16strin
     if (name.empty()) name = madeUpFileName(type, ordinal);
 
     pst::PropValue data;
-    if (pst::StreamedBytes streamed = streamedContent(part)) data = std::move(streamed);
-    else data = decodedBytes(part, warnings);
+    if (pst::StreamedBytes streamed = streamedContent(part)) {
+        data = std::move(streamed);
+    } else if (pst::StreamedBytes held = context ? streamedHeldContent(part, context->heldPartStreamedFrom) : nullptr) {
+        context->warnings->addWhenRead(held);
+        data = std::move(held);
+    } else {
+        data = decodedBytes(part, context ? context->warnings : nullptr);
+    }
     auto& attachment = pending.content;
     attachment.props.reserve(12);
     attachment.props.push_back({PR_ATTACH_METHOD, ATTACH_BY_VALUE});

@@ -8,7 +8,7 @@
 
 #include <gmime/gmime.h>
 
-#include "eml/warnings.h"
+#include "eml/parse_context.h"
 #include "pst/message_content.h"
 
 namespace eml {
@@ -22,9 +22,11 @@ struct PendingAttachment {
 };
 
 // `defaultName` is used when the part names no file ("" to make one up from
-// the content type and `ordinal`).
+// the content type and `ordinal`). With `context`, damage to the part's
+// encoding is named in its warnings, and a long part of a message held in
+// memory is left for the store's thread to decode.
 PendingAttachment attachmentFromPart(GMimePart* part, int ordinal, std::u16string_view defaultName = {},
-                                     Warnings* warnings = nullptr);
+                                     ParseContext* context = nullptr);
 // The data given directly, e.g. a serialised part that cannot be read further.
 PendingAttachment attachmentFromBytes(std::string bytes, std::u16string longName, std::string mimeType);
 PendingAttachment embeddedMessageAttachment(std::shared_ptr<pst::MessageContent> message,

@@ -14,7 +14,19 @@ namespace eml {
 
 namespace {
 
-std::u16string withCrlf(std::u16string_view text) {
+// True when every line of `text` already ends in CR LF and it holds no NUL.
+bool hasCrlfLineEnds(std::u16string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c > u'\r') continue;
+        if (c == 0 || c == u'\n') return false;
+        if (c == u'\r' && (i + 1 == text.size() || text[++i] != u'\n')) return false;
+    }
+    return true;
+}
+
+std::u16string withCrlf(std::u16string&& text) {
+    if (hasCrlfLineEnds(text)) return std::move(text);
     std::u16string out;
     out.reserve(text.size() + text.size() / 32);
     size_t i = 0;
@@ -104,7 +116,7 @@ private:
         }
         DecodedText decoded = decodeText(decodedContent(part, context_.warnings), charset, *context_.warnings);
         if (parts_.textCharset.empty()) parts_.textCharset = decoded.charset;
-        parts_.plain = withCrlf(decoded.text);
+        parts_.plain = withCrlf(std::move(decoded.text));
     }
 
     void takeHtml(GMimePart* part) {
@@ -174,7 +186,7 @@ private:
         DecodedText decoded = decodeText(content, charset, *context_.warnings);
         if (!bodyTaken()) {
             if (parts_.textCharset.empty()) parts_.textCharset = decoded.charset;
-            parts_.plain = withCrlf(decoded.text);
+            parts_.plain = withCrlf(std::move(decoded.text));
             return;
         }
         addAttachment(attachmentFromBytes(std::move(content), madeUpFileName("text/plain", nextOrdinal()), "text/plain"));
@@ -218,7 +230,7 @@ private:
         if (!bodyTaken() && isBodyText(object, "plain")) return takePlain(part);
         if (!bodyTaken() && isBodyText(object, "html")) return takeHtml(part);
         std::string type = mimeType(object);
-        addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type), context_.warnings));
+        addAttachment(attachmentFromPart(part, nextOrdinal(), securePartName(type), &context_));
     }
 
     static bool isTnef(GMimePart* part) {
@@ -305,7 +317,7 @@ private:
                 walk(child, nesting + 1);
             } else if (GMIME_IS_PART(child)) {
                 std::string type = mimeType(child);
-                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), securePartName(type), context_.warnings));
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), securePartName(type), &context_));
             } else {
                 walk(child, nesting + 1);
             }
@@ -319,7 +331,7 @@ private:
             if (GMIME_IS_PART(child)) {
                 std::string type = mimeType(child);
                 std::u16string name = type == "application/octet-stream" ? u"encrypted.asc" : securePartName(type);
-                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), name, context_.warnings));
+                addAttachment(attachmentFromPart(GMIME_PART(child), nextOrdinal(), name, &context_));
             } else {
                 walk(child, nesting + 1);
             }

@@ -112,16 +112,21 @@ pst::FileTime currentTime() {
     return fileTimeFromUnix(micros / 1000000, static_cast<int32_t>(micros % 1000000));
 }
 
-std::unique_ptr<GMimeParserOptions, OptionsDeleter> parserOptions(Warnings& warnings) {
-    std::unique_ptr<GMimeParserOptions, OptionsDeleter> options(g_mime_parser_options_new());
-    g_mime_parser_options_set_address_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
-    g_mime_parser_options_set_parameter_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
-    g_mime_parser_options_set_rfc2047_compliance_mode(options.get(), GMIME_RFC_COMPLIANCE_LOOSE);
-    g_mime_parser_options_set_allow_addresses_without_domain(options.get(), TRUE);
-    const char* charsets[] = {"utf-8", "windows-1252", nullptr};
-    g_mime_parser_options_set_fallback_charsets(options.get(), charsets);
+// GMime's parser options, made once for each thread (a set costs a dozen
+// allocations) and pointed at the warnings of the message being read.
+GMimeParserOptions* parserOptions(Warnings& warnings) {
+    thread_local std::unique_ptr<GMimeParserOptions, OptionsDeleter> options = [] {
+        std::unique_ptr<GMimeParserOptions, OptionsDeleter> made(g_mime_parser_options_new());
+        g_mime_parser_options_set_address_compliance_mode(made.get(), GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_parameter_compliance_mode(made.get(), GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_rfc2047_compliance_mode(made.get(), GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_allow_addresses_without_domain(made.get(), TRUE);
+        const char* charsets[] = {"utf-8", "windows-1252", nullptr};
+        g_mime_parser_options_set_fallback_charsets(made.get(), charsets);
+        return made;
+    }();
     g_mime_parser_options_set_warning_callback(options.get(), onParserWarning, &warnings);
-    return options;
+    return options.get();
 }
 
 // GMime keeps the parts as windows onto the one buffer the stream owns: the
@@ -160,13 +165,13 @@ const char kHeaderlessHeader[] = "Content-Type: text/plain\r\n\r\n";
 
 ParseResult readHeaderlessText(GPtr<GMimeStream> stream, std::optional<pst::FileTime> fileTime, Warnings& warnings) {
     Warnings ignored;
-    auto options = parserOptions(ignored);
-    Constructed parsed = constructMessage(std::move(stream), options.get());
+    GMimeParserOptions* options = parserOptions(ignored);
+    Constructed parsed = constructMessage(std::move(stream), options);
     GMimeMessage* message = parsed.message.get();
     if (!message) throw ParseError("The file is not an e-mail message: it has no message headers.");
     warnings.add("the file has no message headers; its text became the body of an item without sender or subject");
     ParseContext context;
-    context.options = options.get();
+    context.options = options;
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
     ParseResult result;
@@ -185,11 +190,11 @@ ParseResult readHeaderlessText(const uint8_t* data, size_t size, std::optional<p
     return readHeaderlessText(std::move(stream), fileTime, warnings);
 }
 
-ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime) {
+ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime, int64_t heldPartStreamedFrom) {
     Warnings warnings;
     RepairedInput repaired = repairRawMessage(array, warnings);
-    auto options = parserOptions(warnings);
-    Constructed parsed = constructMessage(array, options.get());
+    GMimeParserOptions* options = parserOptions(warnings);
+    Constructed parsed = constructMessage(array, options);
     GMimeMessage* message = parsed.message.get();
     if (!message || !looksLikeMail(message)) {
         if (!looksLikeText(array->data, array->len))
@@ -208,13 +213,15 @@ ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime)
     if (repaired.headersChanged) rawHeaders = repaired.originalHeaders;
 
     ParseContext context;
-    context.options = options.get();
+    context.options = options;
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
     context.fileBody = [array, headersEnd] { return std::string(bodyAfterHeaders(array, static_cast<size_t>(headersEnd))); };
+    context.heldPartStreamedFrom = heldPartStreamedFrom;
     ParseResult result;
     result.message = readMessageContent(message, rawHeaders, context, 0);
     result.warnings = warnings.take();
+    result.warningsWhenRead = warnings.takeWhenRead();
     return result;
 }
 
@@ -333,8 +340,8 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, con
         },
         kLongHeaderBlock);
     mapped.releaseAll();  // a long header line or a header-less file was read through whole
-    auto options = parserOptions(warnings);
-    Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options.get());
+    GMimeParserOptions* options = parserOptions(warnings);
+    Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options);
     GMimeMessage* message = parsed.message.get();
     // The same seconds as a file read whole gets.
     struct stat st {};
@@ -372,7 +379,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, con
         context.longHeaderBlock = [fd = fd.fd, from = input.headersStart, to = input.headersEnd](const std::string& fallback) {
             return streamedHeaderBlock(fd, from, to, fallback);
         };
-    context.options = options.get();
+    context.options = options;
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
     context.fileBody = [stream, headersEnd] {
@@ -394,7 +401,7 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
     if (bytes.size() > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
     g_byte_array_append(array, bytes.data(), static_cast<guint>(bytes.size()));
-    return parseArray(array, std::nullopt);
+    return parseArray(array, std::nullopt, INT64_MAX);
 }
 
 ParseResult parseFile(const std::filesystem::path& file, const FileReading& reading) {
@@ -428,7 +435,8 @@ ParseResult parseFile(const std::filesystem::path& file, const FileReading& read
         g_byte_array_unref(array);
         throw ParseError("The file is empty.");
     }
-    return parseArray(array, fileTimeFromUnix(st.st_mtim.tv_sec));
+    const uint64_t heldFrom = std::min<uint64_t>(reading.heldPartsStreamedFrom, INT64_MAX);
+    return parseArray(array, fileTimeFromUnix(st.st_mtim.tv_sec), static_cast<int64_t>(heldFrom));
 }
 
 }  // namespace eml

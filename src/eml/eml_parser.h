@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "eml/warnings.h"
 #include "pst/message_content.h"
 
 namespace eml {
@@ -19,6 +20,9 @@ struct ParseResult {
     // What was repaired or dropped on the way (a missing closing boundary,
     // broken base64, an unknown charset...). Empty for a clean message.
     std::vector<std::string> warnings;
+    // Streamed values of a file read whole, whose damage is known once they
+    // are read and belongs among `warnings` (withWarningsWhenRead).
+    std::vector<WarningsWhenRead> warningsWhenRead;
 };
 
 // The file cannot be turned into any mail item (empty, unreadable, not a
@@ -36,6 +40,10 @@ struct FileReading {
     // Text bodies of such a file whose encoded content is this long or
     // longer reach the store the same way.
     uint64_t streamedTextFrom = 1u << 20;
+    // Attachments of a file read whole whose encoded content is this long
+    // or longer are decoded by whoever reads the value (the store's thread,
+    // as it writes them), not while the file is parsed.
+    uint64_t heldPartsStreamedFrom = 256u << 10;
 };
 
 ParseResult parseMessage(std::span<const uint8_t> bytes);

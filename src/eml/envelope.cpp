@@ -27,21 +27,24 @@ GMimeHeader* findHeader(GMimeHeaderList* headers, const char* name) {
 
 std::string rawValue(GMimeHeaderList* headers, const char* name) {
     GMimeHeader* header = findHeader(headers, name);
-    return header ? joinSplitBase64Words(str(g_mime_header_get_raw_value(header))) : std::string();
+    const char* raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+    return raw ? joinSplitBase64Words(raw) : std::string();
 }
 
+// Rewritten in place: this runs for every field of every message.
 std::string unfoldedTrimmed(std::string value) {
-    std::string out;
-    out.reserve(value.size());
+    size_t kept = 0;
     for (char c : value) {
         if (c == '\r' || c == '\n') continue;
         if (c == '\0') break;
-        out.push_back(c == '\t' ? ' ' : c);
+        value[kept++] = c == '\t' ? ' ' : c;
     }
-    size_t begin = out.find_first_not_of(' ');
-    if (begin == std::string::npos) return {};
-    size_t end = out.find_last_not_of(' ');
-    return out.substr(begin, end - begin + 1);
+    value.resize(kept);
+    size_t end = value.find_last_not_of(' ');
+    if (end == std::string::npos) return {};
+    value.resize(end + 1);
+    value.erase(0, value.find_first_not_of(' '));
+    return value;
 }
 
 std::string lowerAscii(std::string s) {
@@ -133,7 +136,8 @@ void readAddresses(GMimeHeaderList* headers, GMimeParserOptions* options, pst::M
             GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
             const char* name = g_mime_header_get_name(header);
             if (!name || g_ascii_strcasecmp(name, kind.header) != 0) continue;
-            auto some = parseMailboxes(options, joinSplitBase64Words(str(g_mime_header_get_raw_value(header))), &warnings);
+            const char* raw = g_mime_header_get_raw_value(header);
+            auto some = parseMailboxes(options, joinSplitBase64Words(raw ? raw : ""), &warnings);
             all.insert(all.end(), some.begin(), some.end());
         }
         for (const auto& mailbox : all) out.recipients.push_back(recipientRow(mailbox, kind.type));

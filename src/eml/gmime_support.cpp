@@ -36,20 +36,27 @@ Out decodedInto(GMimePart* part, Warnings* warnings) {
     GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(wrapper);
     GMimeStream* source = g_mime_data_wrapper_get_stream(wrapper);
     if (!source) return out;
-    // Parts of a message read from memory are windows onto one buffer: they
-    // are decoded from there straight into the result.
-    if (GMIME_IS_STREAM_MEM(source) && GMIME_STREAM_MEM(source)->buffer) {
-        GByteArray* buffer = GMIME_STREAM_MEM(source)->buffer;
-        gint64 start = source->bound_start;
-        gint64 end = source->bound_end < 0 ? static_cast<gint64>(buffer->len) : source->bound_end;
-        if (start >= 0 && start <= end && end <= static_cast<gint64>(buffer->len)) {
-            std::string_view raw(reinterpret_cast<const char*>(buffer->data) + start, static_cast<size_t>(end - start));
-            TransferDecoded decoded = decodeTransfer(raw, encoding);
-            noteDamage(decoded.damaged, warnings);
-            if constexpr (std::is_same_v<Out, std::vector<uint8_t>>) return std::move(decoded.bytes);
-            out.assign(decoded.bytes.begin(), decoded.bytes.end());
-            return out;
+    // Parts of a message read from memory are decoded from its buffer
+    // straight into the result.
+    if (std::optional<std::string_view> raw = memoryWindow(source)) {
+        if constexpr (std::is_same_v<Out, std::string>) {
+            // Text is decoded straight into the string.
+            if (ChunkedTransferDecoder::handles(encoding)) {
+                ChunkedTransferDecoder decoder(encoding);
+                out.resize(decoder.outputRoom(raw->size()));
+                auto* into = reinterpret_cast<uint8_t*>(out.data());
+                size_t made = decoder.step(*raw, into);
+                made += decoder.finish(into + made);
+                out.resize(made);
+                noteDamage(decoder.damaged(), warnings);
+                return out;
+            }
         }
+        TransferDecoded decoded = decodeTransfer(*raw, encoding);
+        noteDamage(decoded.damaged, warnings);
+        if constexpr (std::is_same_v<Out, std::vector<uint8_t>>) return std::move(decoded.bytes);
+        out.assign(decoded.bytes.begin(), decoded.bytes.end());
+        return out;
     }
     if (!ChunkedTransferDecoder::handles(encoding)) {
         GPtr<GMimeStream> copy(g_mime_stream_mem_new());
@@ -81,6 +88,15 @@ Out decodedInto(GMimePart* part, Warnings* warnings) {
 }
 
 }  // namespace
+
+std::optional<std::string_view> memoryWindow(GMimeStream* stream) {
+    if (!stream || !GMIME_IS_STREAM_MEM(stream) || !GMIME_STREAM_MEM(stream)->buffer) return std::nullopt;
+    GByteArray* buffer = GMIME_STREAM_MEM(stream)->buffer;
+    gint64 start = stream->bound_start;
+    gint64 end = stream->bound_end < 0 ? static_cast<gint64>(buffer->len) : stream->bound_end;
+    if (start < 0 || start > end || end > static_cast<gint64>(buffer->len)) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(buffer->data) + start, static_cast<size_t>(end - start));
+}
 
 std::vector<uint8_t> decodedBytes(GMimePart* part, Warnings* warnings) {
     return decodedInto<std::vector<uint8_t>>(part, warnings);

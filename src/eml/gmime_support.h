@@ -5,7 +5,9 @@
 #include <gmime/gmime.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "eml/warnings.h"
@@ -20,6 +22,11 @@ struct GObjectUnref {
 };
 template <typename T>
 using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+// The bytes a stream of a message parsed from memory stands for: GMime's
+// parts are windows onto the message's one buffer. Nothing for any other
+// stream.
+std::optional<std::string_view> memoryWindow(GMimeStream* stream);
 
 // The content of a leaf part with its transfer encoding removed; damage
 // to the encoding is named in `warnings` when given.

@@ -28,6 +28,9 @@ struct ParseContext {
     // Text bodies read from the file whose encoded content is this long or
     // longer are streamed into the store.
     int64_t streamedTextFrom = 1 << 20;
+    // Attachments of a message held in memory whose encoded content is this
+    // long or longer are left encoded in its buffer for the store's thread.
+    int64_t heldPartStreamedFrom = INT64_MAX;
     // The sent time of a message that names none.
     SentTimeFallback sentTime;
     // Attached messages are read recursively up to this depth; deeper ones

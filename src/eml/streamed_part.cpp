@@ -1,6 +1,7 @@
 #include "eml/streamed_part.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "eml/gmime_support.h"
@@ -90,7 +91,80 @@ private:
     bool readFailed_ = false;
 };
 
+// The decoding of a part whose encoded bytes are in memory, written
+// straight into the reader's buffer.
+class HeldPart final : public pst::ValueSource {
+public:
+    HeldPart(GMimeStream* stream, std::string_view encoded, GMimeContentEncoding encoding)
+        : stream_(stream), encoded_(encoded), decoder_(encoding) {
+        g_object_ref(stream);  // which keeps the message's buffer
+    }
+
+    size_t read(std::span<uint8_t> buffer) override {
+        size_t given = 0;
+        while (given < buffer.size()) {
+            if (pendingAt_ < pendingEnd_) {
+                size_t n = std::min(buffer.size() - given, pendingEnd_ - pendingAt_);
+                std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(pendingAt_), n, buffer.begin() + given);
+                pendingAt_ += n;
+                given += n;
+                continue;
+            }
+            if (ended_) break;
+            size_t room = buffer.size() - given;
+            if (room >= pending_.size()) {
+                given += decodeNext(buffer.data() + given, room);
+            } else {
+                pendingAt_ = 0;
+                pendingEnd_ = decodeNext(pending_.data(), pending_.size());
+            }
+        }
+        return given;
+    }
+
+    std::vector<std::string> warnings() const override {
+        if (decoder_.damaged()) return {kDamagedBase64Warning};
+        return {};
+    }
+
+    uint64_t heldInMemory() const override { return ended_ ? 0 : encoded_.size(); }
+
+private:
+    size_t decodeNext(uint8_t* out, size_t room) {
+        size_t take = std::min(encoded_.size() - at_, decoder_.inputFitting(room));
+        if (take == 0) {
+            ended_ = true;
+            stream_.reset();  // the message's buffer may go
+            return decoder_.finish(out);
+        }
+        size_t made = decoder_.step(encoded_.substr(at_, take), out);
+        at_ += take;
+        return made;
+    }
+
+    GPtr<GMimeStream> stream_;
+    std::string_view encoded_;
+    size_t at_ = 0;
+    ChunkedTransferDecoder decoder_;
+    // For a reader that asks for fewer bytes than a step may give.
+    std::array<uint8_t, 256> pending_;
+    size_t pendingAt_ = 0;
+    size_t pendingEnd_ = 0;
+    bool ended_ = false;
+};
+
 }  // namespace
+
+pst::StreamedBytes streamedHeldContent(GMimePart* part, gint64 minimum) {
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    if (!wrapper) return nullptr;
+    GMimeStream* source = g_mime_data_wrapper_get_stream(wrapper);
+    GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(wrapper);
+    std::optional<std::string_view> encoded = memoryWindow(source);
+    if (!encoded || !ChunkedTransferDecoder::handles(encoding)) return nullptr;
+    if (static_cast<gint64>(encoded->size()) < minimum) return nullptr;
+    return std::make_shared<HeldPart>(source, *encoded, encoding);
+}
 
 pst::StreamedBytes streamedContent(GMimePart* part, gint64 minimum) {
     GMimeDataWrapper* wrapper = g_mime_part_get_content(part);

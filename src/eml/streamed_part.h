@@ -17,4 +17,10 @@ inline constexpr gint64 kStreamedPartMinimum = 1 << 20;
 // at once (small, held in memory, or uuencoded).
 pst::StreamedBytes streamedContent(GMimePart* part, gint64 minimum = kStreamedPartMinimum);
 
+// A part of a message held in memory whose encoded content is at least
+// `minimum` long, as a streamed value that decodes it from the message's
+// buffer while the store writes it (the buffer stays in memory until then);
+// null for a smaller or uuencoded part or one not held in memory.
+pst::StreamedBytes streamedHeldContent(GMimePart* part, gint64 minimum);
+
 }  // namespace eml

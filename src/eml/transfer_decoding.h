@@ -35,6 +35,9 @@ public:
     static bool handles(GMimeContentEncoding encoding);
     // Room `out` needs for `size` more encoded bytes (and for finish()).
     size_t outputRoom(size_t size) const { return size + 8; }
+    // The most encoded bytes whose decoding fits in `room` (0 when only
+    // finish() fits).
+    size_t inputFitting(size_t room) const { return room > outputRoom(0) ? room - outputRoom(0) : 0; }
     // Decodes the next piece into `out`; returns the bytes written.
     size_t step(std::string_view piece, uint8_t* out);
     // What the decoder still holds at the end of the data.

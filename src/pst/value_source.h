@@ -21,6 +21,9 @@ public:
     // What was lost while reading, in a user's words; complete once read()
     // has returned 0.
     virtual std::vector<std::string> warnings() const { return {}; }
+    // The bytes it keeps in memory until it has been read, besides its read
+    // buffers (a source reading from memory rather than from a file).
+    virtual uint64_t heldInMemory() const { return 0; }
 };
 
 using StreamedBytes = std::shared_ptr<ValueSource>;

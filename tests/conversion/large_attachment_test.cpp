@@ -1,17 +1,26 @@
 // One message with an attachment of a few hundred megabytes through the
 // headless converter: the converter's peak memory stays far below the
 // attachment's size, and every reader gets the attachment back byte for byte.
+// Long attachments of a file read whole reach the store still encoded.
 
 #include <gtest/gtest.h>
 
+#include <glib.h>
+
 #include <cstdio>
 #include <fstream>
+#include <random>
 
 #include "child_run.h"
+#include "conversion/components.h"
+#include "conversion/conversion_run.h"
+#include "eml/eml_parser.h"
+#include "fake_host.h"
 #include "independent_readers.h"
 #include "pst/format/property_tags.h"
 #include "pst/read/pst_reader.h"
 #include "source_tree.h"
+#include "util/utf.h"
 
 namespace fs = std::filesystem;
 
@@ -98,12 +107,17 @@ std::optional<pst::Bytes> firstAttachment(pst::read::PstReader& reader, uint32_t
     return std::nullopt;
 }
 
-const test_readers::SeenAttachment* firstSeenAttachment(const test_readers::SeenFolder& folder) {
+const test_readers::SeenMessage* firstSeenWithAttachments(const test_readers::SeenFolder& folder) {
     for (auto& m : folder.messages)
-        if (!m.attachments.empty()) return &m.attachments[0];
+        if (!m.attachments.empty()) return &m;
     for (auto& sub : folder.subfolders)
-        if (auto* found = firstSeenAttachment(sub)) return found;
+        if (auto* found = firstSeenWithAttachments(sub)) return found;
     return nullptr;
+}
+
+const test_readers::SeenAttachment* firstSeenAttachment(const test_readers::SeenFolder& folder) {
+    const test_readers::SeenMessage* message = firstSeenWithAttachments(folder);
+    return message ? &message->attachments[0] : nullptr;
 }
 
 class LargeAttachmentTest : public ::testing::Test, protected testing_support::SourceTree {
@@ -155,6 +169,96 @@ TEST_F(LargeAttachmentTest, ConvertsInBoundedMemoryAndEveryReaderGetsTheBytesBac
             EXPECT_EQ(static_cast<uint64_t>(seen->size), kAttachmentBytes) << result.tool;
         }
         EXPECT_EQ(seen->digest, digest) << result.tool;
+    }
+}
+
+namespace {
+
+std::string base64Lines(const std::string& data) {
+    gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(data.data()), data.size());
+    std::string text(encoded);
+    g_free(encoded);
+    std::string out;
+    for (size_t at = 0; at < text.size(); at += 76) out += text.substr(at, 76) + "\r\n";
+    return out;
+}
+
+}  // namespace
+
+// A file read whole hands its long attachments to the store still encoded,
+// for the store's thread to decode as it writes them: every reader gets the
+// bytes back, and the report names the damage of one where decoding it at
+// once names it, among the other warnings.
+TEST_F(LargeAttachmentTest, LongAttachmentsOfAFileReadWholeReachEveryReaderAndTheReport) {
+    std::mt19937 random(5);
+    std::string data(2u << 20, '\0');
+    for (auto& c : data) c = static_cast<char>(random());
+    auto part = [](const std::string& name, const std::string& content) {
+        return "--cut\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"" + name +
+               "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" + content;
+    };
+    // 8-bit text declared as ASCII, a damaged part, no date: three warnings.
+    const fs::path file = write(
+        "Mail/held.eml",
+        "From: Ann <ann@example.org>\r\nTo: bob@example.org\r\nSubject: held parts\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"cut\"\r\n\r\n"
+        "--cut\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nCaf\xE9 au lait.\r\n" +
+            part("large.bin", base64Lines(data)) + part("cut.bin", base64Lines(data.substr(0, 300u << 10)) + "QUJD\r\nQ\r\n") +
+            "--cut--\r\n");
+    ASSERT_LT(fs::file_size(file), eml::FileReading{}.wholeUpTo);
+
+    testing_support::FakeHost host;
+    host.prompts_.folderAnswer = (base / "out").u16string();
+    host.rows = {file.u16string()};
+    conversion::ComponentRegistry components;
+    conversion::registerStoreComponents(components, conversion::makeFileProfile());
+    conversion::RunFields fields;
+    auto report = conversion::ConversionRun(host, components, fields).run();
+    ASSERT_EQ(report.outcome, conversion::RunReport::Outcome::Finished);
+    EXPECT_EQ(report.messagesConverted, 1);
+    ASSERT_EQ(report.warned.size(), 1u);
+    eml::FileReading decodedAtOnce;
+    decodedAtOnce.heldPartsStreamedFrom = UINT64_MAX;
+    eml::ParseResult atOnce = eml::parseFile(file, decodedAtOnce);
+    ASSERT_EQ(atOnce.warnings.size(), 3u);
+    EXPECT_EQ(atOnce.warnings[1], "the base64 data of a part is damaged at its end; what could be read was kept");
+    EXPECT_EQ(report.warned[0].warnings, atOnce.warnings);
+
+    // Each attachment's bytes, as decoding at once gives them, by name.
+    std::map<std::string, std::string> digests;
+    for (auto& attachment : atOnce.message.attachments) {
+        std::string name;
+        const pst::Bytes* bytes = nullptr;
+        for (auto& p : attachment.props) {
+            if (p.tag == pst::tags::PR_ATTACH_LONG_FILENAME_W) name = quillmere::toUtf8(std::get<std::u16string>(p.value));
+            if (p.tag == pst::tags::PR_ATTACH_DATA_BIN) bytes = std::get_if<pst::Bytes>(&p.value);
+        }
+        ASSERT_NE(bytes, nullptr);
+        digests[name] = test_readers::contentDigest(*bytes);
+    }
+    ASSERT_EQ(digests.size(), 2u);
+    EXPECT_EQ(digests["large.bin"], test_readers::contentDigest(data.data(), data.size()));
+
+    auto found = stores();
+    ASSERT_EQ(found.size(), 1u);
+    {
+        auto reader = pst::read::PstReader::open(found.front());
+        auto read = firstAttachment(*reader, reader->ipmSubtree().nid);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(test_readers::contentDigest(*read), digests["large.bin"]);
+    }
+    for (auto read : {&test_readers::readWithPffexport, &test_readers::readWithReadpst}) {
+        test_readers::ReaderResult result = read(found.front());
+        if (!result.available) {
+            std::cout << result.tool << ": skipped, " << result.why << "\n";
+            continue;
+        }
+        ASSERT_TRUE(result.ok) << result.tool << ": " << result.why;
+        const test_readers::SeenMessage* seen = firstSeenWithAttachments(result.root);
+        ASSERT_NE(seen, nullptr) << result.tool;
+        ASSERT_EQ(seen->attachments.size(), 2u) << result.tool;
+        for (auto& attachment : seen->attachments)
+            EXPECT_EQ(attachment.digest, digests[attachment.name]) << result.tool << " " << attachment.name;
     }
 }
 #endif

@@ -306,6 +306,93 @@ TEST(FileReading, AFileThatShrinksBeforeItsPartIsWrittenKeepsWhatWasThereWithAWa
     EXPECT_FALSE((*source)->warnings().empty());
 }
 
+pst::StreamedBytes streamedData(const pst::AttachmentContent& attachment) {
+    for (auto& p : attachment.props)
+        if (p.tag == PR_ATTACH_DATA_BIN)
+            if (auto* source = std::get_if<pst::StreamedBytes>(&p.value)) return *source;
+    return nullptr;
+}
+
+// A file read whole leaves its long parts encoded in its buffer; whoever
+// reads the value decodes them, and their damage takes the place among the
+// warnings that decoding them at once gives it.
+TEST(FileReading, LongPartsOfAFileReadWholeAreDecodedWhenReadWithTheirWarningsInPlace) {
+    TempFolder folder;
+    const std::string data = randomBytes(300u << 10, 11);
+    std::string qp;
+    for (size_t i = 0; qp.size() < (300u << 10); ++i) qp += (i % 70 == 69) ? "=\r\n" : (i % 5 == 0 ? "=E9" : "q");
+    const std::string plain(300u << 10, 'p');
+    auto part = [](const std::string& name, const std::string& encoding, const std::string& content) {
+        return "--b1\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"" + name +
+               "\"\r\nContent-Transfer-Encoding: " + encoding + "\r\n\r\n" + content + "\r\n";
+    };
+    // The body's 8-bit text is named first, the damaged part next, the
+    // missing date last (the envelope is read after the parts).
+    const std::string message =
+        "From: Ann <ann@example.org>\r\nTo: bob@example.org\r\nSubject: held parts\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
+        "--b1\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nCaf\xE9 au lait.\r\n" +
+        part("damaged.bin", "base64", base64Lines(data) + "QUJD\r\nQ") + part("quoted.bin", "quoted-printable", qp) +
+        part("plain.bin", "7bit", plain) + part("small.bin", "base64", base64Lines(data.substr(0, 1000))) +
+        "--b1\r\nContent-Type: message/rfc822\r\n\r\n"
+        "From: Bob <bob@example.org>\r\nSubject: inner\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\n"
+        "Content-Type: application/pdf; name=\"inner.pdf\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+        base64Lines(data) + "\r\n--b1--\r\n";
+    const fs::path file = folder.write("held.eml", message);
+    ASSERT_LT(message.size(), FileReading{}.wholeUpTo);
+
+
+    FileReading decodedAtOnce;
+    decodedAtOnce.heldPartsStreamedFrom = UINT64_MAX;
+    ParseResult atOnce = parseFile(file, decodedAtOnce);
+    ASSERT_TRUE(atOnce.warningsWhenRead.empty());
+    const std::vector<std::string>& expected = atOnce.warnings;
+    auto damage = std::find(expected.begin(), expected.end(), kDamagedBase64Warning);
+    ASSERT_NE(damage, expected.end());
+    ASSERT_NE(damage, expected.begin());
+    ASSERT_NE(damage + 1, expected.end());
+
+    ParseResult held = parseFile(file);
+    ASSERT_EQ(held.message.attachments.size(), 5u);
+    for (size_t i : {0, 1, 2}) EXPECT_TRUE(streamedData(held.message.attachments[i])) << "attachment " << i;
+    EXPECT_FALSE(streamedData(held.message.attachments[3])) << "a short part is decoded at once";
+    ASSERT_TRUE(held.message.attachments[4].embedded);
+    ASSERT_EQ(held.message.attachments[4].embedded->attachments.size(), 1u);
+    EXPECT_TRUE(streamedData(held.message.attachments[4].embedded->attachments[0])) << "a part of an attached message";
+    EXPECT_EQ(std::find(held.warnings.begin(), held.warnings.end(), kDamagedBase64Warning), held.warnings.end());
+    pst::StreamedBytes damaged = streamedData(held.message.attachments[0]);
+    EXPECT_GE(damaged->heldInMemory(), data.size() * 4 / 3) << "the encoded part is held until it is read";
+
+    // Read in pieces of every awkward size, the damaged part gives the bytes
+    // decoded at once and then nothing more.
+    pst::Bytes all;
+    const size_t sizes[] = {1, 3, 255, 256, 257, 8176, 7};
+    for (size_t i = 0;; ++i) {
+        pst::Bytes piece(sizes[i % std::size(sizes)]);
+        size_t n = damaged->read(piece);
+        if (n == 0) break;
+        all.insert(all.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    EXPECT_TRUE(all == *prop<pst::Bytes>(atOnce.message.attachments[0].props, PR_ATTACH_DATA_BIN));
+    EXPECT_EQ(damaged->heldInMemory(), 0u);
+    EXPECT_EQ(damaged->warnings(), std::vector<std::string>{kDamagedBase64Warning});
+    pst::Bytes more(64);
+    EXPECT_EQ(damaged->read(more), 0u);
+
+    // Every value read as the store reads them.
+    ParseResult again = parseFile(file);
+    const std::vector<std::string> warnings = again.warnings;
+    const std::vector<WarningsWhenRead> whenRead = again.warningsWhenRead;
+    Drained drainedAgain = drained(std::move(again));
+    expectSameMessage(drainedAgain.content, atOnce.message, "held.eml");
+    EXPECT_EQ(withWarningsWhenRead(warnings, whenRead), expected);
+
+    // A value never read (the store leaves the parts of a signed message's
+    // content unwritten) is read for its warnings when they are settled.
+    ParseResult unread = parseFile(file);
+    EXPECT_EQ(withWarningsWhenRead(unread.warnings, unread.warningsWhenRead), expected);
+}
+
 TEST(FileReading, LongHeaderBlocksGiveTheInternetHeadersOfAWholeReading) {
     TempFolder folder;
     // Two long fields (one cut for reading, one just under that size), 8-bit
