@@ -325,28 +325,22 @@ std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
 // repairs are planned over a mapping of the file, GMime parses the file
 // itself (with the repairs spliced in) and keeps its parts as windows onto
 // it, and large attachments stay there until the store writes them.
-ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, const FileReading& reading) {
-    FileCloser fd{open(file.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (fd.fd < 0) throw ParseError("The file cannot be opened.");
-    MappedFile mapped(fd.fd, static_cast<size_t>(size));
+ParseResult parseLargeFile(int fd, uint64_t size, std::optional<pst::FileTime> fileTime, const FileReading& reading) {
+    MappedFile mapped(fd, static_cast<size_t>(size));
     if (isBlank(mapped.data(), mapped.size())) throw ParseError("The file is empty.");
 
     Warnings warnings;
     RepairPlan plan = planRawRepairs(
         mapped.text(), warnings, [&](size_t at) { mapped.passed(at); },
         [&](size_t at, char* into, size_t count) {
-            ssize_t n = pread(fd.fd, into, count, static_cast<off_t>(at));
+            ssize_t n = pread(fd, into, count, static_cast<off_t>(at));
             return n > 0 ? static_cast<size_t>(n) : size_t{0};
         },
         kLongHeaderBlock);
     mapped.releaseAll();  // a long header line or a header-less file was read through whole
     GMimeParserOptions* options = parserOptions(warnings);
-    Constructed parsed = constructMessage(repairedFileStream(fd.fd, size, plan.edits), options);
+    Constructed parsed = constructMessage(repairedFileStream(fd, size, plan.edits), options);
     GMimeMessage* message = parsed.message.get();
-    // The same seconds as a file read whole gets.
-    struct stat st {};
-    std::optional<pst::FileTime> fileTime;
-    if (::fstat(fd.fd, &st) == 0) fileTime = fileTimeFromUnix(st.st_mtim.tv_sec);
     if (!message || !looksLikeMail(message)) {
         if (!looksLikeText(mapped.data(), mapped.size()))
             throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
@@ -356,7 +350,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, con
         GPtr<GMimeStream> all(g_mime_stream_cat_new());
         GPtr<GMimeStream> header(g_mime_stream_mem_new_with_buffer(kHeaderlessHeader, sizeof kHeaderlessHeader - 1));
         g_mime_stream_cat_add_source(GMIME_STREAM_CAT(all.get()), header.get());
-        int own = dup(fd.fd);
+        int own = dup(fd);
         if (own < 0) throw ParseError("The file cannot be read.");
         GPtr<GMimeStream> file(g_mime_stream_fs_new(own));
         GPtr<GMimeStream> text(g_mime_stream_substream(file.get(), static_cast<gint64>(start), static_cast<gint64>(size)));
@@ -376,7 +370,7 @@ ParseResult parseLargeFile(const std::filesystem::path& file, uint64_t size, con
     ParseContext context;
     context.streamedTextFrom = static_cast<int64_t>(reading.streamedTextFrom);
     if (longBlock)
-        context.longHeaderBlock = [fd = fd.fd, from = input.headersStart, to = input.headersEnd](const std::string& fallback) {
+        context.longHeaderBlock = [fd, from = input.headersStart, to = input.headersEnd](const std::string& fallback) {
             return streamedHeaderBlock(fd, from, to, fallback);
         };
     context.options = options;
@@ -407,19 +401,16 @@ ParseResult parseMessage(std::span<const uint8_t> bytes) {
 ParseResult parseFile(const std::filesystem::path& file, const FileReading& reading) {
     ensureGMime();
     // One open, one fstat and the reads: this runs once for every message.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const FileCloser closer{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+    const int fd = closer.fd;
     if (fd < 0) throw ParseError("The file cannot be opened.");
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw ParseError("The file cannot be read.");
     if (S_ISDIR(st.st_mode)) throw ParseError("The path names a folder, not a file.");
     if (st.st_size < 0) throw ParseError("The file cannot be read.");
     const uint64_t size = static_cast<uint64_t>(st.st_size);
     if (size > G_MAXUINT32 / 2) throw ParseError("The file is larger than 2 GB, more than one message can hold.");
-    if (size > reading.wholeUpTo) return parseLargeFile(file, size, reading);
+    if (size > reading.wholeUpTo) return parseLargeFile(fd, size, fileTimeFromUnix(st.st_mtim.tv_sec), reading);
     GByteArray* array = g_byte_array_sized_new(static_cast<guint>(size));
     g_byte_array_set_size(array, static_cast<guint>(size));
     for (size_t done = 0; done < size;) {

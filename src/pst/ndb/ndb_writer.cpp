@@ -285,18 +285,14 @@ public:
                 return commitNumber_;
             }
             awaitCommitBehind();
-            if (!treesDirty_ && released_.empty()) return commitNumber_;
-            if (treesDirty_) writeTrees();
-            writeAMaps();
-            freedSinceAMaps_ = false;
+            if (!hasUncommitted()) return commitNumber_;
+            writeCommitStructures();
             // What this commit stops reaching stays in use until it is durable.
             held_ = std::move(released_);
             released_.clear();
             heldFor_ = ++commitNumber_;
             file_.commitBehind(currentState(), heldFor_);
-            committedOnce_ = true;
-            treesDirty_ = false;
-            bytesSinceCommit_ = 0;
+            markCommitted();
             return heldFor_;
         });
     }
@@ -580,6 +576,23 @@ private:
         file_.writeHeader(h, newRoot);
     }
 
+    bool hasUncommitted() const { return treesDirty_ || !released_.empty(); }
+
+    // The first step of either kind of commit: the B-trees and the AMaps
+    // that reach them.
+    void writeCommitStructures() {
+        if (treesDirty_) writeTrees();
+        writeAMaps();
+        freedSinceAMaps_ = false;
+    }
+
+    // Once the commit's HEADER is written, or queued behind.
+    void markCommitted() {
+        committedOnce_ = true;
+        treesDirty_ = false;
+        bytesSinceCommit_ = 0;
+    }
+
     // A commit made behind is on the disk (or has failed): what it stopped
     // reaching can be used again.
     void awaitCommitBehind() {
@@ -608,16 +621,12 @@ private:
     // the first step; the space it frees is marked free by the next commit.
     void commitNow() {
         awaitCommitBehind();
-        if (treesDirty_ || !released_.empty()) {
-            if (treesDirty_) writeTrees();
-            writeAMaps();
-            freedSinceAMaps_ = false;
+        if (hasUncommitted()) {
+            writeCommitStructures();
             file_.sync();
             writeHeader(currentState(), true);
             file_.sync();
-            committedOnce_ = true;
-            treesDirty_ = false;
-            bytesSinceCommit_ = 0;
+            markCommitted();
             durableInOneGo_ = ++commitNumber_;
             for (auto [ib, size] : released_) space_.release(ib, size);
             freedSinceAMaps_ = !released_.empty();
