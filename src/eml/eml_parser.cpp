@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -16,6 +18,7 @@
 #include "eml/message_reader.h"
 #include "eml/parse_context.h"
 #include "eml/raw_repair.h"
+#include "eml/skipped_bodies.h"
 #include "eml/streamed_text.h"
 
 namespace eml {
@@ -280,12 +283,17 @@ struct FileCloser {
     ~FileCloser() { if (fd >= 0) close(fd); }
 };
 
+GPtr<GMimeStream> fileStream(int fd) {
+    int own = dup(fd);
+    if (own < 0) throw ParseError("The file cannot be read.");
+    // (from the file's start: a duplicate shares the descriptor's offset)
+    return GPtr<GMimeStream>(g_mime_stream_fs_new_with_bounds(own, 0, -1));
+}
+
 // The file as GMime reads it: the file itself, or with repairs the file's
 // pieces between them and the repaired bytes, one stream of all.
 GPtr<GMimeStream> repairedFileStream(int fd, uint64_t size, const std::vector<RawEdit>& edits) {
-    int own = dup(fd);
-    if (own < 0) throw ParseError("The file cannot be read.");
-    GPtr<GMimeStream> file(g_mime_stream_fs_new(own));
+    GPtr<GMimeStream> file = fileStream(fd);
     if (edits.empty()) return file;
     GPtr<GMimeStream> all(g_mime_stream_cat_new());
     auto addFile = [&](uint64_t from, uint64_t to) {
@@ -306,6 +314,15 @@ GPtr<GMimeStream> repairedFileStream(int fd, uint64_t size, const std::vector<Ra
     return all;
 }
 
+// What stands in a skipped body's place while GMime parses: unlike
+// anything in a file, and new for every file.
+std::string newSkipMark() {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    char mark[48];
+    std::snprintf(mark, sizeof mark, "\x01quillmere-skipped-%016llx-", static_cast<unsigned long long>(random()));
+    return mark;
+}
+
 // A header block longer than this is read from the file when the store
 // writes it, never held.
 constexpr size_t kLongHeaderBlock = 1u << 20;
@@ -323,23 +340,40 @@ std::string streamText(GMimeStream* stream, gint64 from, gint64 to = -1) {
 
 // A file read from disk as GMime needs it, never whole in memory: the
 // repairs are planned over a mapping of the file, GMime parses the file
-// itself (with the repairs spliced in) and keeps its parts as windows onto
-// it, and large attachments stay there until the store writes them.
+// itself (with the repairs spliced in and the long bodies the scan found
+// left out) and keeps its parts as windows onto it, and large attachments
+// stay there until the store writes them.
 ParseResult parseLargeFile(int fd, uint64_t size, std::optional<pst::FileTime> fileTime, const FileReading& reading) {
     MappedFile mapped(fd, static_cast<size_t>(size));
     if (isBlank(mapped.data(), mapped.size())) throw ParseError("The file is empty.");
 
     Warnings warnings;
-    RepairPlan plan = planRawRepairs(
-        mapped.text(), warnings, [&](size_t at) { mapped.passed(at); },
-        [&](size_t at, char* into, size_t count) {
-            ssize_t n = pread(fd, into, count, static_cast<off_t>(at));
-            return n > 0 ? static_cast<size_t>(n) : size_t{0};
-        },
-        kLongHeaderBlock);
+    RepairScan scan;
+    scan.passed = [&](size_t at) { mapped.passed(at); };
+    scan.readAt = [&](size_t at, char* into, size_t count) {
+        ssize_t n = pread(fd, into, count, static_cast<off_t>(at));
+        return n > 0 ? static_cast<size_t>(n) : size_t{0};
+    };
+    scan.holdHeadersUpTo = kLongHeaderBlock;
+    scan.skipBodiesFrom = reading.skippedBodiesFrom;
+    scan.skipMark = newSkipMark();
+    RepairPlan plan = planRawRepairs(mapped.text(), warnings, scan);
     mapped.releaseAll();  // a long header line or a header-less file was read through whole
+
+    std::vector<RawEdit> repairs;  // the edits without the skipped bodies
+    for (const auto& edit : plan.edits)
+        if (!edit.skipsBody) repairs.push_back(edit);
+    const bool skipped = repairs.size() < plan.edits.size();
+    Warnings beforeParse;
+    if (skipped) beforeParse = warnings;
     GMimeParserOptions* options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd, size, plan.edits), options);
+    if (skipped && !restoreSkippedBodies(parsed.message.get(), fileStream(fd).get(), plan.edits, scan.skipMark)) {
+        // GMime read the file otherwise than the scan did: it reads all of it.
+        warnings = std::move(beforeParse);
+        options = parserOptions(warnings);
+        parsed = constructMessage(repairedFileStream(fd, size, repairs), options);
+    }
     GMimeMessage* message = parsed.message.get();
     if (!message || !looksLikeMail(message)) {
         if (!looksLikeText(mapped.data(), mapped.size()))
@@ -350,9 +384,7 @@ ParseResult parseLargeFile(int fd, uint64_t size, std::optional<pst::FileTime> f
         GPtr<GMimeStream> all(g_mime_stream_cat_new());
         GPtr<GMimeStream> header(g_mime_stream_mem_new_with_buffer(kHeaderlessHeader, sizeof kHeaderlessHeader - 1));
         g_mime_stream_cat_add_source(GMIME_STREAM_CAT(all.get()), header.get());
-        int own = dup(fd);
-        if (own < 0) throw ParseError("The file cannot be read.");
-        GPtr<GMimeStream> file(g_mime_stream_fs_new(own));
+        GPtr<GMimeStream> file = fileStream(fd);
         GPtr<GMimeStream> text(g_mime_stream_substream(file.get(), static_cast<gint64>(start), static_cast<gint64>(size)));
         g_mime_stream_cat_add_source(GMIME_STREAM_CAT(all.get()), text.get());
         Warnings textWarnings;
@@ -376,8 +408,10 @@ ParseResult parseLargeFile(int fd, uint64_t size, std::optional<pst::FileTime> f
     context.options = options;
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
-    context.fileBody = [stream, headersEnd] {
-        std::string body = streamText(stream, headersEnd);
+    // (The parsed stream holds marks in place of the skipped bodies.)
+    context.fileBody = [stream, headersEnd, skipped, fd, size, &repairs] {
+        GPtr<GMimeStream> whole = skipped ? repairedFileStream(fd, size, repairs) : nullptr;
+        std::string body = streamText(skipped ? whole.get() : stream, headersEnd);
         body.erase(0, leadingLineBreak(body));
         return body;
     };

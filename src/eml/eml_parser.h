@@ -44,6 +44,10 @@ struct FileReading {
     // or longer are decoded by whoever reads the value (the store's thread,
     // as it writes them), not while the file is parsed.
     uint64_t heldPartsStreamedFrom = 256u << 10;
+    // Bodies of a file parsed from the file itself this long or longer
+    // (attachments, mostly) are found by the repair scan and left out of GMime's parse, which would
+    // otherwise read each through once more only to find where it ends.
+    uint64_t skippedBodiesFrom = 1u << 20;
 };
 
 ParseResult parseMessage(std::span<const uint8_t> bytes);

@@ -64,9 +64,8 @@ bool isMboxSeparator(std::string_view l) {
 
 class Repairer {
 public:
-    Repairer(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed, const ReadAt& readAt,
-             size_t holdHeadersUpTo)
-        : data_(data), warnings_(warnings), passed_(passed), readAt_(readAt), holdHeadersUpTo_(holdHeadersUpTo) {}
+    Repairer(std::string_view data, Warnings& warnings, const RepairScan& scan)
+        : data_(data), warnings_(warnings), passed_(scan.passed), readAt_(scan.readAt), scan_(scan) {}
 
     RepairPlan run() {
         RepairPlan plan;
@@ -75,15 +74,17 @@ public:
         if (start > 0) edits_.push_back({0, start, {}});
         size_t topEnd = scanBlock(start, true);
         size_t topEdits = edits_.size() - (start > 0 ? 1 : 0);
+        bool topIsLeaf = blockIsLeaf_;
         result.headersStart = start;
         result.headersEnd = topEnd;
         if (topEdits > 0) {
             result.headersChanged = true;
-            if (topEnd - start <= holdHeadersUpTo_)
+            if (topEnd - start <= scan_.holdHeadersUpTo)
                 for (char c : data_.substr(start, topEnd - start))
                     if (c != '\0') result.originalHeaders.push_back(c);
         }
         if (!boundaries_.empty() || nextIsMessage_) scanBody(topEnd);
+        else if (topIsLeaf) skipBody(bodyAfter(topEnd), data_.size());
         closeFinalBoundary();
         std::stable_sort(edits_.begin(), edits_.end(), [](const RawEdit& a, const RawEdit& b) { return a.at < b.at; });
         size_t at = 0;
@@ -141,6 +142,7 @@ private:
     // One header block from `at`; returns where it ends (after its last
     // header line). `top` is the message's own block.
     size_t scanBlock(size_t at, bool top) {
+        blockIsLeaf_ = false;
         int contentTypes = 0;
         bool first = true;
         while (at < data_.size()) {
@@ -334,6 +336,8 @@ private:
         if (!parsed) return;
         const char* media = g_mime_content_type_get_media_type(parsed.get());
         const char* sub = g_mime_content_type_get_media_subtype(parsed.get());
+        blockIsLeaf_ = media && *media && g_ascii_strcasecmp(media, "multipart") != 0 &&
+                       g_ascii_strcasecmp(media, "message") != 0;
         if (media && g_ascii_strcasecmp(media, "multipart") == 0) {
             const char* boundary = g_mime_content_type_get_parameter(parsed.get(), "boundary");
             // GMime reads no deeper than this either; the bound keeps odd files linear.
@@ -385,15 +389,21 @@ private:
     // start of an attached message.
     void scanBody(size_t at) {
         at += line(at).size();  // the blank line
+        size_t leafBody = std::string_view::npos;  // where the body of a part that is neither multipart nor message starts
         if (nextIsMessage_) {
             nextIsMessage_ = false;
             at = scanBlock(at, false);
+            if (blockIsLeaf_) leafBody = bodyAfter(at);
         }
         while (at < data_.size()) {
             if (!startsWith(data_.substr(at), "--")) {
-                at = nextDashedLine(at);
+                size_t next = nextDashedLine(at);
+                if (leafBody != std::string_view::npos && leafBody <= next) skipBody(leafBody, next);
+                leafBody = std::string_view::npos;
+                at = next;
                 continue;
             }
+            leafBody = std::string_view::npos;
             std::string_view l = line(at);
             at += l.size();
             if (passed_) passed_(at);
@@ -404,7 +414,29 @@ private:
                 at += line(at).size();
                 at = scanBlock(at, false);
             }
+            if (blockIsLeaf_) leafBody = bodyAfter(at);
         }
+    }
+
+    // Where the body after the header block that ends at `at` starts, when
+    // the block ends with its blank line.
+    size_t bodyAfter(size_t at) const {
+        if (at >= data_.size()) return std::string_view::npos;
+        std::string_view l = line(at);
+        return isBlankLine(l) ? at + l.size() : std::string_view::npos;
+    }
+
+    // A line that starts with "--" is where GMime looks for a part's end; a
+    // body from `from` up to the first such line (or the file's end) holds
+    // nothing else GMime's parse reads, and is skipped but for its ends.
+    void skipBody(size_t from, size_t to) {
+        if (from == std::string_view::npos || to <= from || scan_.skipMark.empty()) return;
+        constexpr size_t kShortest = 16;
+        if (to - from < std::max(scan_.skipBodiesFrom, kShortest)) return;
+        constexpr size_t kKeptEnds = 4096;
+        size_t kept = std::min(kKeptEnds, (to - from) / 4);
+        edits_.push_back({from + kept, to - from - 2 * kept,
+                          scan_.skipMark + std::to_string(skipped_++) + scan_.skipMark.front(), true});
     }
 
     // A file that ends right after its closing boundary, without a line end.
@@ -421,20 +453,21 @@ private:
     Warnings& warnings_;
     const std::function<void(size_t)>& passed_;
     const ReadAt& readAt_;
+    const RepairScan& scan_;
     std::string window_;  // the piece of a body read through readAt_
-    size_t holdHeadersUpTo_;
     std::vector<RawEdit> edits_;
     std::vector<std::string> boundaries_;
     bool nextIsMessage_ = false;
     size_t nextHeader_ = std::string_view::npos;
     size_t heldFields_ = 0;  // the message's header fields GMime reads whole
+    bool blockIsLeaf_ = false;  // the last header block names a type that is neither multipart nor message
+    size_t skipped_ = 0;
 };
 
 }  // namespace
 
-RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const std::function<void(size_t)>& passed,
-                          const ReadAt& readAt, size_t holdHeadersUpTo) {
-    return Repairer(data, warnings, passed, readAt, holdHeadersUpTo).run();
+RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const RepairScan& scan) {
+    return Repairer(data, warnings, scan).run();
 }
 
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings) {

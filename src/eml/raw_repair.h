@@ -34,29 +34,45 @@ struct RepairedInput {
 
 RepairedInput repairRawMessage(GByteArray* array, Warnings& warnings);
 
-// One repair: `remove` bytes at `at` replaced by `insert`.
+// One repair: `remove` bytes at `at` replaced by `insert`. A skipped body
+// is not a repair: its bytes are left out of what GMime parses, with a mark
+// in their place, and put back into the part that holds the mark.
 struct RawEdit {
     size_t at = 0;
     size_t remove = 0;
     std::string insert;
+    bool skipsBody = false;
 };
 
 // The repairs without applying them: edits in file order, none overlapping
-// (originalHeaders is set, `original` is not). `passed` is told, now and
-// then, how far the scan has gone: the bytes before are not looked at
-// again but by the rare look back at the file's end.
+// (originalHeaders is set, `original` is not).
 struct RepairPlan {
     RepairedInput input;
     std::vector<RawEdit> edits;
 };
-// `readAt`, when given, copies `size` bytes of the same data from `at` into
-// `into` and returns how many it copied: a long body is scanned through it,
-// a piece at a time, rather than through `data` (reading a file into a
-// buffer is faster than faulting its mapping in, page by page).
+
+// `readAt` copies `size` bytes of the same data from `at` into `into` and
+// returns how many it copied: a long body is scanned through it, a piece at
+// a time, rather than through the data itself (reading a file into a buffer
+// is faster than faulting its mapping in, page by page).
 using ReadAt = std::function<size_t(size_t at, char* into, size_t size)>;
-RepairPlan planRawRepairs(std::string_view data, Warnings& warnings,
-                          const std::function<void(size_t)>& passed = {}, const ReadAt& readAt = {},
-                          size_t holdHeadersUpTo = SIZE_MAX);
+
+struct RepairScan {
+    // Told, now and then, how far the scan has gone: the bytes before are
+    // not looked at again but by the rare look back at the file's end.
+    std::function<void(size_t)> passed;
+    ReadAt readAt;
+    // A header block longer than this is not kept in originalHeaders.
+    size_t holdHeadersUpTo = SIZE_MAX;
+    // The body of a part that is neither multipart nor a message, with a
+    // Content-Type of its own, is skipped when at least this long: all of it
+    // but its first and last few kilobytes, which is where GMime finds the
+    // part's ends. `skipMark` followed by the skip's number and the mark's
+    // first byte again stands in its place.
+    size_t skipBodiesFrom = SIZE_MAX;
+    std::string skipMark;
+};
+RepairPlan planRawRepairs(std::string_view data, Warnings& warnings, const RepairScan& scan = {});
 
 // A header field of the message longer than this, or one longer than the
 // part kept of it once the fields read whole reach the block's bound, is cut

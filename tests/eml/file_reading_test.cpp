@@ -30,6 +30,8 @@ namespace {
 
 const FileReading kFromFile{0};
 const FileReading kEveryTextStreamed{0, 0};
+// Every body the repair scan can pass over left out of GMime's parse.
+const FileReading kEveryBodySkipped{.wholeUpTo = 0, .skippedBodiesFrom = 0};
 
 // The content with every streamed value read into bytes, and what reading
 // them reported.
@@ -200,6 +202,7 @@ TEST(FileReading, EveryCorpusMessageReadsAsWhenReadWhole) {
         if (entry.path().extension() != ".eml") continue;
         expectBothReadingsAgree(entry.path());
         expectBothReadingsAgree(entry.path(), kEveryTextStreamed);
+        expectBothReadingsAgree(entry.path(), kEveryBodySkipped);
         ++files;
     }
     EXPECT_GT(files, 20);
@@ -222,6 +225,7 @@ TEST(FileReading, RealMailReadsAsWhenReadWholeWithEveryTextBodyStreamed) {
                                              entry.path().extension() != ".eml"))
                 continue;
             expectBothReadingsAgree(entry.path(), kEveryTextStreamed);
+            expectBothReadingsAgree(entry.path(), kEveryBodySkipped);
             ++files;
         }
     }
@@ -483,6 +487,65 @@ TEST(ChunkedTextDecoding, EverySplitGivesWhatTheWholeTextGives) {
     EXPECT_TRUE(none.items().empty());
 }
 
+// Long bodies are left out of GMime's parse and put back into their parts;
+// where GMime reads the parts otherwise than the repair scan did, the file
+// is parsed again whole. Either way the message is the one a whole reading
+// gives.
+TEST(FileReading, SkippedBodiesGiveTheMessageOfAWholeReading) {
+    TempFolder folder;
+    const std::string data = randomBytes(1200u << 10, 5);
+    const std::string encoded = base64Lines(data);
+    const std::string head =
+        "From: Ann <ann@example.org>\r\nTo: bob@example.org\r\nSubject: skipped\r\nMIME-Version: 1.0\r\n";
+    auto attachment = [&](const std::string& boundary, const std::string& name) {
+        return boundary + "\r\nContent-Type: application/octet-stream; name=\"" + name +
+               "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" + encoded;
+    };
+    struct Case {
+        std::string name, message;
+        size_t attachments;
+    } cases[] = {
+        {"parts", head + "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\nContent-Type: text/plain\r\n\r\n" +
+                      std::string(3000, 't') + "\r\n" + attachment("--b1", "one.bin") + attachment("--b1", "two.bin") +
+                      "--b1--\r\n",
+         2},
+        // A single part, its body running to the file's end.
+        {"single", head + "Content-Type: application/pdf; name=\"a.pdf\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+                       encoded,
+         1},
+        // A forwarded message whose own body is the attachment.
+        {"forwarded", head + "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\nContent-Type: message/rfc822\r\n\r\n"
+                             "Subject: inner\r\nContent-Type: application/zip; name=\"z.zip\"\r\n"
+                             "Content-Transfer-Encoding: base64\r\n\r\n" + encoded + "--b1--\r\n",
+         1},
+        // "--b1x" starts like a boundary but is none to GMime: the two
+        // attachments are one part's content.
+        {"near-boundary", head + "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n" + attachment("--b1", "one.bin") +
+                              attachment("--b1x", "two.bin") + "--b1--\r\n",
+         1},
+        // A part without a Content-Type of its own in a digest is a message.
+        {"digest", head + "Content-Type: multipart/digest; boundary=\"b1\"\r\n\r\n--b1\r\n\r\n"
+                          "Subject: in the digest\r\nContent-Type: application/octet-stream\r\n"
+                          "Content-Transfer-Encoding: base64\r\n\r\n" + encoded + "--b1--\r\n",
+         1},
+    };
+    for (const auto& c : cases) {
+        for (const FileReading& reading : {kFromFile, kEveryBodySkipped}) {
+            Drained read = expectBothReadingsAgree(folder.write(c.name + ".eml", c.message), reading);
+            size_t found = 0;
+            auto count = [&](const pst::MessageContent& content, auto& self) -> void {
+                for (const auto& a : content.attachments) {
+                    if (a.embedded) self(*a.embedded, self);
+                    auto bytes = prop<pst::Bytes>(a.props, PR_ATTACH_DATA_BIN);
+                    if (bytes && bytesAsString(*bytes).find(data) != std::string::npos) ++found;
+                }
+            };
+            count(read.content, count);
+            EXPECT_EQ(found, c.attachments) << c.name;
+        }
+    }
+}
+
 TEST(FileReading, LongTextBodiesAreStreamedAsTheBodiesOfAWholeReading) {
     TempFolder folder;
     // Quoted-printable Latin-1 with soft breaks, bare CR and LF line ends
@@ -551,7 +614,10 @@ TEST(FileReading, TheRepairScanFindsEveryBoundaryAfterALongBody) {
         for (const ReadAt& readAt : {ReadAt(), copied, failing}) {
             Warnings warnings;
             std::vector<size_t> passed;
-            RepairPlan plan = planRawRepairs(message, warnings, [&](size_t at) { passed.push_back(at); }, readAt);
+            RepairScan scan;
+            scan.passed = [&](size_t at) { passed.push_back(at); };
+            scan.readAt = readAt;
+            RepairPlan plan = planRawRepairs(message, warnings, scan);
             ASSERT_EQ(plan.edits.size(), 1u) << what;
             EXPECT_EQ(plan.edits[0].at, head.size() + body.size() + tail.find("\r\n\r\n")) << what;
             EXPECT_EQ(plan.edits[0].insert, "/plain") << what;
