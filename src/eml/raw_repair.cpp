@@ -308,8 +308,12 @@ private:
 
     void contentType(size_t at, std::string_view l, size_t colon, int ordinal) {
         if (ordinal > 1) {
-            // The first Content-Type is the one mail readers follow.
-            edits_.push_back({at, 0, "X-Ignored-"});
+            // The first Content-Type is the one mail readers follow. (A name
+            // repaired to Content-Type is renamed in the same edit.)
+            auto renamed = std::find_if(edits_.rbegin(), edits_.rend(),
+                                        [at](const RawEdit& e) { return e.at == at && !e.insert.empty(); });
+            if (renamed != edits_.rend()) renamed->insert.insert(0, "X-Ignored-");
+            else edits_.push_back({at, 0, "X-Ignored-"});
             warnings_.add("a part has more than one Content-Type header; the first was used");
             return;
         }
@@ -436,7 +440,7 @@ private:
         constexpr size_t kKeptEnds = 4096;
         size_t kept = std::min(kKeptEnds, (to - from) / 4);
         edits_.push_back({from + kept, to - from - 2 * kept,
-                          scan_.skipMark + std::to_string(skipped_++) + scan_.skipMark.front(), true});
+                          scan_.skipMark + std::to_string(skipped_++) + scan_.skipMark.front(), true, kept});
     }
 
     // A file that ends right after its closing boundary, without a line end.

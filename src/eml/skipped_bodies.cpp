@@ -81,11 +81,20 @@ private:
         const auto skipFrom = static_cast<gint64>(skip.at), skipTo = static_cast<gint64>(skip.at + skip.remove);
         const gint64 from = skipFrom - static_cast<gint64>(before.size());
         const gint64 to = skipTo + static_cast<gint64>(after.size());
+        // The part's content must start where the scan found the body, or
+        // GMime read the bytes before it otherwise (as another part, or as
+        // a boundary the scan did not know): the mark then stands for bytes
+        // GMime would not have read as this part's.
+        if (before.size() != skip.keptEnds || fileBytes(file_, from, skipFrom) != before) {
+            intact_ = false;
+            return;
+        }
         GPtr<GMimeStream> window;
-        if (from >= 0 && fileBytes(file_, from, skipFrom) == before && fileBytes(file_, skipTo, to) == after) {
+        if (fileBytes(file_, skipTo, to) == after) {
             window.reset(g_mime_stream_substream(file_, from, to));
         } else {
-            // A repair among the kept ends: they are kept as GMime read them.
+            // A repair in the kept end (a line end after a closing boundary at
+            // the file's end): it is kept as GMime read it.
             window.reset(g_mime_stream_cat_new());
             GPtr<GMimeStream> head(g_mime_stream_mem_new_with_buffer(before.data(), before.size()));
             GPtr<GMimeStream> middle(g_mime_stream_substream(file_, skipFrom, skipTo));

@@ -14,8 +14,9 @@ namespace eml {
 
 // `file` is the file itself; `edits` are those the parsed stream was made
 // with. False when a skipped body's mark is not in exactly one part's
-// content, once: GMime read the file otherwise than the scan did, and the
-// message is to be parsed again without skipping.
+// content, once, with that content starting where the scan found the body:
+// GMime read the file otherwise than the scan did, and the message is to be
+// parsed again without skipping.
 bool restoreSkippedBodies(GMimeMessage* message, GMimeStream* file, const std::vector<RawEdit>& edits,
                           std::string_view mark);
 

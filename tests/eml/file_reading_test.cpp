@@ -546,6 +546,30 @@ TEST(FileReading, SkippedBodiesGiveTheMessageOfAWholeReading) {
     }
 }
 
+// Inputs the fuzzer found where GMime read a file otherwise than the repair
+// scan did: a skipped body must then not change the reading.
+TEST(FileReading, BodiesGMimeReadsOtherwiseThanTheScanGiveTheMessageOfAWholeReading) {
+    TempFolder folder;
+    const std::string inner = "--b\r\nContent-Type: text/plain\r\n\r\ninner text of the part\r\n--b--\r\n";
+    struct Case {
+        std::string name, message, bodyHolds;
+    } cases[] = {
+        // A damaged name repaired to a second Content-Type: the first one
+        // is the message's, so the body is text holding the boundaries.
+        {"renamed-second-type",
+         "From: a@example.org\r\nContent-Type: text/plain\r\nConte\x91t-Type: multipart/mixed; boundary=\"b\"\r\n\r\n" +
+             inner,
+         "--b\r\nContent-Type: text/plain"},
+    };
+    for (const auto& c : cases) {
+        fs::path file = folder.write(c.name + ".eml", c.message);
+        for (const FileReading& reading : {kFromFile, kEveryBodySkipped}) {
+            Drained read = expectBothReadingsAgree(file, reading);
+            EXPECT_NE(text(read.content, PR_BODY_W).find(c.bodyHolds), std::string::npos) << c.name;
+        }
+    }
+}
+
 TEST(FileReading, LongTextBodiesAreStreamedAsTheBodiesOfAWholeReading) {
     TempFolder folder;
     // Quoted-printable Latin-1 with soft breaks, bare CR and LF line ends
