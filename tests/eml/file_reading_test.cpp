@@ -17,6 +17,7 @@
 #include "eml/buffered_read_stream.h"
 #include "eml/gmime_support.h"
 #include "eml/raw_repair.h"
+#include "eml/skipped_bodies.h"
 #include "eml/text_chunks.h"
 #include "eml/transfer_decoding.h"
 #include "eml_test_support.h"
@@ -568,6 +569,28 @@ TEST(FileReading, BodiesGMimeReadsOtherwiseThanTheScanGiveTheMessageOfAWholeRead
             EXPECT_NE(text(read.content, PR_BODY_W).find(c.bodyHolds), std::string::npos) << c.name;
         }
     }
+}
+
+// Had the scan taken a multipart message for a single part, its skipped
+// body would hold boundaries: the mark then lands in a part that starts
+// after the body's start and the file must be parsed again whole.
+TEST(FileReading, AMarkInAPartStartingElsewhereThanTheSkippedBodyIsNotPutBack) {
+    ensureGMime();
+    const std::string head = "From: a@example.org\nContent-Type: multipart/mixed; boundary=b\n\n";
+    const std::string body = "--b\nContent-Type: text/plain\n\nfirst part\n--b\nContent-Type: text/plain\n\n"
+                             "second part\n--b--\n";
+    const std::string mark = "\x01test-mark-";
+    const size_t keptEnds = std::string("--b\nContent-Type: text/plain\n\nfir").size();
+    const RawEdit skip{head.size() + keptEnds, body.size() - 2 * keptEnds, mark + "0\x01", true, keptEnds};
+    const std::string file = head + body;
+    const std::string parsed = file.substr(0, skip.at) + skip.insert + file.substr(skip.at + skip.remove);
+
+    GPtr<GMimeStream> parsedStream(g_mime_stream_mem_new_with_buffer(parsed.data(), parsed.size()));
+    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(parsedStream.get()));
+    GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+    ASSERT_TRUE(message);
+    GPtr<GMimeStream> fileStream(g_mime_stream_mem_new_with_buffer(file.data(), file.size()));
+    EXPECT_FALSE(restoreSkippedBodies(message.get(), fileStream.get(), {skip}, mark));
 }
 
 TEST(FileReading, LongTextBodiesAreStreamedAsTheBodiesOfAWholeReading) {
