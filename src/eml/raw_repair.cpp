@@ -306,6 +306,18 @@ private:
         return out;
     }
 
+    // "type/subtype..." in plain letters, of a type that is neither
+    // multipart nor message: most parts. (Anything else, comments and quotes
+    // included, is left to GMime's reading.)
+    static bool plainLeafType(std::string_view value) {
+        auto isTokenChar = [](char c) { return g_ascii_isalnum(c) || c == '-' || c == '.' || c == '+' || c == '_'; };
+        size_t slash = 0;
+        while (slash < value.size() && isTokenChar(value[slash])) ++slash;
+        if (slash == 0 || slash >= value.size() || value[slash] != '/') return false;
+        std::string_view type = value.substr(0, slash);
+        return !equalsNoCase(type, "multipart") && !equalsNoCase(type, "message");
+    }
+
     void contentType(size_t at, std::string_view l, size_t colon, int ordinal) {
         if (ordinal > 1) {
             // The first Content-Type is the one mail readers follow. (A name
@@ -335,6 +347,10 @@ private:
                 warnings_.add("the content type \"" + type + "\" has no subtype; it was read as \"" + type + subtype + "\"");
                 value.insert(typeStart + type.size(), subtype);
             }
+        }
+        if (plainLeafType(std::string_view(value).substr(typeStart))) {
+            blockIsLeaf_ = true;  // nothing more is wanted of it
+            return;
         }
         GPtr<GMimeContentType> parsed(g_mime_content_type_parse(nullptr, value.c_str()));
         if (!parsed) return;
