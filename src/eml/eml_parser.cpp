@@ -200,12 +200,13 @@ ParseResult parseArray(GByteArray* array, std::optional<pst::FileTime> fileTime,
     Constructed parsed = constructMessage(array, options);
     GMimeMessage* message = parsed.message.get();
     if (!message || !looksLikeMail(message)) {
-        if (!looksLikeText(array->data, array->len))
-            throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
-        Warnings textWarnings;
+        // The file as it came, as a file read from disk is judged.
         std::string_view text = repaired.original.empty()
                                     ? std::string_view(reinterpret_cast<const char*>(array->data), array->len)
                                     : std::string_view(repaired.original);
+        if (!looksLikeText(reinterpret_cast<const uint8_t*>(text.data()), text.size()))
+            throw ParseError("The file is not an e-mail message: it holds binary data, not text or message headers.");
+        Warnings textWarnings;
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
         return readHeaderlessText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), fileTime, textWarnings);
     }

@@ -571,6 +571,17 @@ TEST(FileReading, BodiesGMimeReadsOtherwiseThanTheScanGiveTheMessageOfAWholeRead
     }
 }
 
+// A file GMime finds no mail in is judged text or binary on its bytes as
+// they came, whether it is read whole or from the file: repairs (NULs left
+// out of the headers) must not make it text in one reading only.
+TEST(FileReading, AFileWithoutMailIsJudgedOnItsOwnBytesInEitherReading) {
+    TempFolder folder;
+    const std::string nulsInAHeader("M\0: 1\0 ,!Andr0", 14);
+    fs::path file = folder.write("nuls.eml", nulsInAHeader);
+    expectBothReadingsAgree(file, kFromFile);
+    EXPECT_THROW(parseFile(file), ParseError);
+}
+
 // Had the scan taken a multipart message for a single part, its skipped
 // body would hold boundaries: the mark then lands in a part that starts
 // after the body's start and the file must be parsed again whole.
