@@ -24,16 +24,31 @@ G_DEFINE_TYPE(BufferedReadStream, buffered_read_stream, GMIME_TYPE_STREAM)
 
 BufferedReadStream* self(GMimeStream* stream) { return reinterpret_cast<BufferedReadStream*>(stream); }
 
+// As much of `length` as the source has: a stream of pieces (a repaired
+// file) gives one piece a read, and GMime's parser reads a message's start
+// otherwise when its first read comes short.
+ssize_t readFully(GMimeStream* source, char* into, size_t length) {
+    size_t done = 0;
+    for (int empty = 0; done < length && empty < 2;) {
+        ssize_t n = g_mime_stream_read(source, into + done, length - done);
+        if (n <= 0 && g_mime_stream_eos(source)) break;  // (a stream of pieces says -1 at its end)
+        if (n < 0) return done > 0 ? static_cast<ssize_t>(done) : n;
+        empty = n == 0 ? empty + 1 : 0;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
 ssize_t streamRead(GMimeStream* stream, char* into, size_t length) {
     BufferedReadStream* s = self(stream);
     if (s->at == s->filled) {
         s->at = s->filled = 0;
         if (length >= s->size) {
-            ssize_t n = g_mime_stream_read(s->source, into, length);
+            ssize_t n = readFully(s->source, into, length);
             if (n > 0) stream->position += n;
             return n;
         }
-        ssize_t n = g_mime_stream_read(s->source, s->buffer, s->size);
+        ssize_t n = readFully(s->source, s->buffer, s->size);
         if (n <= 0) return n;
         s->filled = static_cast<size_t>(n);
     }
