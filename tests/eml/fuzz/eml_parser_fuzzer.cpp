@@ -1,8 +1,8 @@
 // libFuzzer entry: any bytes must give an item or a ParseError, nothing
-// else; and the same bytes read from a file must give the same item, the
-// same warnings or the same error whether the file's long bodies are left
-// out of GMime's parse or not. A difference traps, so libFuzzer keeps the
-// input.
+// else; and the same bytes in a file must give the same item, the same
+// warnings or the same error whether the file is read whole or parsed from
+// the file itself, and then whether its long bodies are left out of GMime's
+// parse or not. A difference traps, so libFuzzer keeps the input.
 
 #include <unistd.h>
 
@@ -89,7 +89,7 @@ Reading read(const fs::path& file, const eml::FileReading& how) {
 }
 
 [[noreturn]] void differs(const std::string& what) {
-    std::fprintf(stderr, "\nskipping bodies changed the reading: %s\n", what.c_str());
+    std::fprintf(stderr, "\ntwo readings of the same file differ: %s\n", what.c_str());
     std::fflush(stderr);
     __builtin_trap();
 }
@@ -125,18 +125,19 @@ void compare(const pst::MessageContent& a, const pst::MessageContent& b, const s
     }
 }
 
-void compare(const Reading& kept, const Reading& skipped) {
+void compare(const Reading& kept, const Reading& skipped, const std::string& first, const std::string& second) {
     if (kept.error != skipped.error)
-        differs("error \"" + kept.error.value_or("none") + "\", then \"" + skipped.error.value_or("none") + "\"");
+        differs(first + ": error \"" + kept.error.value_or("none") + "\", " + second + ": \"" +
+                skipped.error.value_or("none") + "\"");
     if (kept.warnings != skipped.warnings) {
         std::string both;
         for (const auto* list : {&kept.warnings, &skipped.warnings}) {
-            both += list == &kept.warnings ? "\n  without skipping:" : "\n  with skipping:";
+            both += "\n  " + (list == &kept.warnings ? first : second) + ":";
             for (const auto& w : *list) both += "\n    " + w;
         }
         differs("the warnings" + both);
     }
-    compare(kept.message, skipped.message, "the message");
+    compare(kept.message, skipped.message, "the message (" + first + ", then " + second + ")");
 }
 
 }  // namespace
@@ -149,9 +150,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Scratch scratch;
     const fs::path& file = scratch.write(data, size);
     // (Fuzz inputs never reach the default length from which bodies are skipped.)
+    Reading whole = read(file, {.heldPartsStreamedFrom = UINT64_MAX});  // every part decoded at once, as from the file
     Reading kept = read(file, {.wholeUpTo = 0});
     Reading skipped = read(file, {.wholeUpTo = 0, .skippedBodiesFrom = 0});
     scratch.remove();
-    compare(kept, skipped);
+    compare(whole, kept, "read whole", "read from the file");
+    compare(kept, skipped, "without skipping", "with skipping");
     return 0;
 }
