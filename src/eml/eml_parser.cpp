@@ -363,17 +363,19 @@ ParseResult parseLargeFile(int fd, uint64_t size, std::optional<pst::FileTime> f
 
     std::vector<RawEdit> repairs;  // the edits without the skipped bodies
     for (const auto& edit : plan.edits)
-        if (!edit.skipsBody) repairs.push_back(edit);
-    const bool skipped = repairs.size() < plan.edits.size();
+        if (!edit.skipsBody()) repairs.push_back(edit);
+    // Whether the parsed stream holds marks in place of skipped bodies.
+    bool marked = repairs.size() < plan.edits.size();
     Warnings beforeParse;
-    if (skipped) beforeParse = warnings;
+    if (marked) beforeParse = warnings;
     GMimeParserOptions* options = parserOptions(warnings);
     Constructed parsed = constructMessage(repairedFileStream(fd, size, plan.edits), options);
-    if (skipped && !restoreSkippedBodies(parsed.message.get(), fileStream(fd).get(), plan.edits, scan.skipMark)) {
+    if (marked && !restoreSkippedBodies(parsed.message.get(), fileStream(fd).get(), plan.edits, scan.skipMark)) {
         // GMime read the file otherwise than the scan did: it reads all of it.
         warnings = std::move(beforeParse);
         options = parserOptions(warnings);
         parsed = constructMessage(repairedFileStream(fd, size, repairs), options);
+        marked = false;
     }
     GMimeMessage* message = parsed.message.get();
     if (!message || !looksLikeMail(message)) {
@@ -409,10 +411,9 @@ ParseResult parseLargeFile(int fd, uint64_t size, std::optional<pst::FileTime> f
     context.options = options;
     context.warnings = &warnings;
     context.sentTime = {fileTime, currentTime()};
-    // (The parsed stream holds marks in place of the skipped bodies.)
-    context.fileBody = [stream, headersEnd, skipped, fd, size, &repairs] {
-        GPtr<GMimeStream> whole = skipped ? repairedFileStream(fd, size, repairs) : nullptr;
-        std::string body = streamText(skipped ? whole.get() : stream, headersEnd);
+    context.fileBody = [stream, headersEnd, marked, fd, size, &repairs] {
+        GPtr<GMimeStream> whole = marked ? repairedFileStream(fd, size, repairs) : nullptr;
+        std::string body = streamText(marked ? whole.get() : stream, headersEnd);
         body.erase(0, leadingLineBreak(body));
         return body;
     };

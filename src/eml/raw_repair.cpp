@@ -456,7 +456,7 @@ private:
         constexpr size_t kKeptEnds = 4096;
         size_t kept = std::min(kKeptEnds, (to - from) / 4);
         edits_.push_back({from + kept, to - from - 2 * kept,
-                          scan_.skipMark + std::to_string(skipped_++) + scan_.skipMark.front(), true, kept});
+                          scan_.skipMark + std::to_string(skipped_++) + scan_.skipMark.front(), kept});
     }
 
     // A file that ends right after its closing boundary, without a line end.

@@ -41,10 +41,10 @@ struct RawEdit {
     size_t at = 0;
     size_t remove = 0;
     std::string insert;
-    bool skipsBody = false;
     // A skipped body: how many of its bytes stand before `at` (and as many
     // after the bytes removed), kept for GMime to find the part's ends.
     size_t keptEnds = 0;
+    bool skipsBody() const { return keptEnds > 0; }
 };
 
 // The repairs without applying them: edits in file order, none overlapping

@@ -31,7 +31,7 @@ class Restorer {
 public:
     Restorer(GMimeStream* file, const std::vector<RawEdit>& edits, std::string_view mark) : file_(file), mark_(mark) {
         for (const auto& edit : edits)
-            if (edit.skipsBody) skips_.push_back(&edit);
+            if (edit.skipsBody()) skips_.push_back(&edit);
         found_.assign(skips_.size(), 0);
     }
 

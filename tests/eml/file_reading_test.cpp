@@ -592,7 +592,7 @@ TEST(FileReading, AMarkInAPartStartingElsewhereThanTheSkippedBodyIsNotPutBack) {
                              "second part\n--b--\n";
     const std::string mark = "\x01test-mark-";
     const size_t keptEnds = std::string("--b\nContent-Type: text/plain\n\nfir").size();
-    const RawEdit skip{head.size() + keptEnds, body.size() - 2 * keptEnds, mark + "0\x01", true, keptEnds};
+    const RawEdit skip{head.size() + keptEnds, body.size() - 2 * keptEnds, mark + "0\x01", keptEnds};
     const std::string file = head + body;
     const std::string parsed = file.substr(0, skip.at) + skip.insert + file.substr(skip.at + skip.remove);
 
